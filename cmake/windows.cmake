@@ -1,0 +1,52 @@
+# mingw-w64: Duomira.exe, one statically linked Unicode GUI program, and the
+# Win32 programs that test it under Wine.
+enable_language(RC)
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+set(DUOMIRA_STATIC_LINK -static -static-libgcc -static-libstdc++)
+set(DUOMIRA_WIN_LIBS user32 gdi32 advapi32 shell32 comdlg32 comctl32 kernel32)
+
+add_executable(Duomira WIN32 ${DUOMIRA_WIN_SOURCES} ${PROJECT_SOURCE_DIR}/res/duomira.rc)
+target_link_libraries(Duomira PRIVATE duomira_core ${DUOMIRA_WIN_LIBS})
+target_link_options(Duomira PRIVATE -municode -mwindows ${DUOMIRA_STATIC_LINK})
+set_target_properties(Duomira PROPERTIES OUTPUT_NAME Duomira)
+
+# Test programs: every tests/wine/fake_*.cpp is a small stand-in program of its
+# own; all other .cpp files there make up the test driver.
+file(GLOB DUOMIRA_WINE_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/wine/*.cpp)
+set(DUOMIRA_DRIVER_SOURCES ${DUOMIRA_WINE_SOURCES})
+list(FILTER DUOMIRA_DRIVER_SOURCES EXCLUDE REGEX "/fake_[^/]*\\.cpp$")
+set(DUOMIRA_FAKE_SOURCES ${DUOMIRA_WINE_SOURCES})
+list(FILTER DUOMIRA_FAKE_SOURCES INCLUDE REGEX "/fake_[^/]*\\.cpp$")
+
+set(DUOMIRA_TEST_PROGRAMS)
+foreach(fake_source ${DUOMIRA_FAKE_SOURCES})
+  get_filename_component(fake_name ${fake_source} NAME_WE)
+  add_executable(${fake_name} ${fake_source})
+  target_link_options(${fake_name} PRIVATE -municode ${DUOMIRA_STATIC_LINK})
+  target_link_libraries(${fake_name} PRIVATE ${DUOMIRA_WIN_LIBS})
+  list(APPEND DUOMIRA_TEST_PROGRAMS ${fake_name})
+endforeach()
+
+if(DUOMIRA_DRIVER_SOURCES)
+  add_executable(duomira_driver ${DUOMIRA_DRIVER_SOURCES})
+  target_include_directories(duomira_driver PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/wine)
+  target_link_options(duomira_driver PRIVATE -municode ${DUOMIRA_STATIC_LINK})
+  target_link_libraries(duomira_driver PRIVATE duomira_core ${DUOMIRA_WIN_LIBS} psapi)
+  add_dependencies(duomira_driver Duomira ${DUOMIRA_TEST_PROGRAMS})
+
+  # One Xvfb display and one fresh Wine prefix serve the whole run (a fixture);
+  # every tests/wine/test_NAME.cpp is one test group, run as its own CTest test.
+  set(DUOMIRA_WINE_RUNNER bash ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_tests.sh ${CMAKE_BINARY_DIR})
+  add_test(NAME wine_setup COMMAND ${DUOMIRA_WINE_RUNNER} setup)
+  add_test(NAME wine_cleanup COMMAND ${DUOMIRA_WINE_RUNNER} cleanup)
+  set_tests_properties(wine_setup PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+  set_tests_properties(wine_cleanup PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
+  foreach(driver_source ${DUOMIRA_DRIVER_SOURCES})
+    get_filename_component(driver_file ${driver_source} NAME_WE)
+    if(driver_file MATCHES "^test_(.+)$")
+      set(group ${CMAKE_MATCH_1})
+      add_test(NAME wine_${group} COMMAND ${DUOMIRA_WINE_RUNNER} run ${group})
+      set_tests_properties(wine_${group} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600 RUN_SERIAL TRUE)
+    endif()
+  endforeach()
+endif()

@@ -1,0 +1,51 @@
+#include "launch/settings_store.h"
+
+namespace duomira {
+
+const SettingInfo& Describe(SettingKey key) {
+    for (const auto& info : kSettingTable) {
+        if (info.key == key) return info;
+    }
+    return kSettingTable.front();  // unreachable: every key is in the table
+}
+
+std::optional<std::wstring> ReadSetting(SettingsBackend& store, SettingKey key) {
+    const SettingInfo& info = Describe(key);
+    StoreValue value = store.Get(info.name);
+    switch (value.status) {
+    case StoreStatus::Found:
+        return std::move(value.text);
+    case StoreStatus::Absent:
+        return std::wstring(info.defaultValue);
+    case StoreStatus::Failed:
+        break;
+    }
+    return std::nullopt;
+}
+
+bool WriteSetting(SettingsBackend& store, SettingKey key, std::wstring_view value) {
+    return store.Set(Describe(key).name, value);
+}
+
+StoreValue MemorySettingsBackend::Get(std::wstring_view name) {
+    log.push_back(L"get:" + std::wstring(name));
+    if (failReads) return {StoreStatus::Failed, {}};
+    auto it = values_.find(name);
+    if (it == values_.end()) return {StoreStatus::Absent, {}};
+    return {StoreStatus::Found, it->second};
+}
+
+bool MemorySettingsBackend::Set(std::wstring_view name, std::wstring_view value) {
+    log.push_back(L"set:" + std::wstring(name) + L"=" + std::wstring(value));
+    if (failWrites && (failWriteName.empty() || failWriteName == name)) return false;
+    values_[std::wstring(name)] = value;
+    return true;
+}
+
+std::optional<std::wstring> MemorySettingsBackend::Stored(std::wstring_view name) const {
+    auto it = values_.find(name);
+    if (it == values_.end()) return std::nullopt;
+    return it->second;
+}
+
+}  // namespace duomira

@@ -1,0 +1,140 @@
+#include "launch/startup.h"
+
+#include <array>
+
+#include "launch/compare_command.h"
+
+namespace duomira {
+
+namespace {
+
+bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+// A path in a command script must survive the conversion to the ANSI code page,
+// or the script would compare some other file. The item's short name is the
+// fallback; otherwise the comparison can't be written at all.
+std::optional<std::wstring> AnsiSafe(StartupPlatform& platform, std::wstring path) {
+    if (platform.ToAnsi(path)) return path;
+    auto shortPath = platform.ShortPath(path);
+    if (shortPath && platform.ToAnsi(*shortPath)) return shortPath;
+    return std::nullopt;
+}
+
+bool LaunchFcScript(StartupPlatform& platform, const std::wstring& cmdPath,
+                    std::wstring_view firstArgument, std::wstring_view secondArgument) {
+    auto first = PickedPath(firstArgument);
+    auto second = PickedPath(secondArgument);
+    if (!first || !second) return false;
+    auto tool = AnsiSafe(platform, cmdPath);
+    first = AnsiSafe(platform, std::move(*first));
+    second = AnsiSafe(platform, std::move(*second));
+    if (!tool || !first || !second) return false;
+
+    const std::array<std::wstring, 3> toolPaths{L"", L"", *tool};
+    auto line = BuildCompareCommand(kFcCommand, false, toolPaths, *first, *second);
+    if (!line) return false;
+    auto bytes = platform.ToAnsi(FcScriptText(*line));
+    if (!bytes) return false;
+    if (!platform.WriteNewFile(kScriptFileName, *bytes)) return false;
+    return platform.StartProcess(kScriptFileName, kShowMinimizedNoActive);
+}
+
+// Builds the chosen tool's command line from the stored tool paths and starts it.
+bool LaunchComparison(StartupContext& context, std::int16_t toolIndex, bool subdirectories,
+                      std::wstring_view firstArgument, std::wstring_view secondArgument) {
+    std::array<std::wstring, 3> toolPaths;
+    for (int i = 0; i < kToolCount; ++i) {
+        auto path = ReadSetting(context.store, kToolPathKeys[i]);
+        if (!path) return false;
+        toolPaths[i] = std::move(*path);
+    }
+    if (toolIndex == kFcCommand) {
+        return LaunchFcScript(context.platform, toolPaths[kFcCommand], firstArgument,
+                              secondArgument);
+    }
+    auto line =
+        BuildCompareCommand(toolIndex, subdirectories, toolPaths, firstArgument, secondArgument);
+    return line && context.platform.StartProcess(*line, kShowNormal);
+}
+
+enum class Flow { Failed, Ended, Waiting };
+
+Flow RunNormalFlow(StartupContext& context) {
+    context.shared.NextStyle = 0;
+
+    auto fileName = ReadSetting(context.store, SettingKey::FileName);
+    if (!fileName) return Flow::Failed;
+    auto subFlg = ReadSetting(context.store, SettingKey::SubFlg);
+    if (!subFlg) return Flow::Failed;
+    auto dispStyle = ReadSetting(context.store, SettingKey::DispStyle);
+    if (!dispStyle) return Flow::Failed;
+    auto selectExe = ReadSetting(context.store, SettingKey::SelectExe);
+    if (!selectExe) return Flow::Failed;
+
+    const std::wstring commandLine = context.platform.CommandLine();
+    const std::wstring_view argument = ArgumentText(commandLine);
+    if (argument.empty()) return Flow::Ended;
+
+    auto style = ToInt16(*dispStyle);
+    if (!style) return Flow::Failed;
+    context.shared.NextStyle = *style;
+    if (!context.mainWindow.ChangeStyle()) return Flow::Failed;
+
+    auto toolIndex = ToInt16(*selectExe);
+    if (!toolIndex || !context.mainWindow.SelectOption(*toolIndex)) return Flow::Failed;
+
+    if (fileName->empty()) {
+        if (!WriteSetting(context.store, SettingKey::FileName, argument)) return Flow::Failed;
+        if (!context.mainWindow.SetFirstPath(argument)) return Flow::Failed;
+        if (!context.mainWindow.ShowModeless()) return Flow::Failed;
+        return Flow::Waiting;
+    }
+    if (!LaunchComparison(context, *toolIndex, !subFlg->empty(), *fileName, argument)) {
+        return Flow::Failed;
+    }
+    if (!WriteSetting(context.store, SettingKey::FileName, L"")) return Flow::Failed;
+    return Flow::Ended;
+}
+
+}  // namespace
+
+std::optional<std::int16_t> ToInt16(std::wstring_view text) {
+    size_t begin = 0, end = text.size();
+    while (begin < end && IsSpace(text[begin])) ++begin;
+    while (end > begin && IsSpace(text[end - 1])) --end;
+    text = text.substr(begin, end - begin);
+
+    bool negative = false;
+    if (!text.empty() && (text[0] == L'+' || text[0] == L'-')) {
+        negative = text[0] == L'-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return std::nullopt;
+    long value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return std::nullopt;
+        value = value * 10 + (c - L'0');
+        if (value > 32768) return std::nullopt;
+    }
+    if (negative) value = -value;
+    if (value > 32767) return std::nullopt;
+    return static_cast<std::int16_t>(value);
+}
+
+StartupOutcome Main(StartupContext& context) {
+    switch (RunNormalFlow(context)) {
+    case Flow::Waiting:
+        return StartupOutcome::RunMessageLoop;
+    case Flow::Ended:
+        return StartupOutcome::EndProgram;
+    case Flow::Failed:
+        break;
+    }
+    // Error path: tell the user, let them correct the tool paths, drop the pick.
+    context.platform.ShowMessage(kPathErrorMessage);
+    context.pathDialog.ShowModal();
+    WriteSetting(context.store, SettingKey::FileName, L"");
+    return StartupOutcome::EndProgram;
+}
+
+}  // namespace duomira
