@@ -2,7 +2,7 @@
 # Win32 programs that test it under Wine.
 enable_language(RC)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
-set(DUOMIRA_STATIC_LINK -static -static-libgcc -static-libstdc++)
+set(DUOMIRA_STATIC_LINK -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
 set(DUOMIRA_WIN_LIBS user32 gdi32 advapi32 shell32 comdlg32 comctl32 kernel32)
 
 add_executable(Duomira WIN32 ${DUOMIRA_WIN_SOURCES} ${PROJECT_SOURCE_DIR}/res/duomira.rc)

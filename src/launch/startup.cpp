@@ -39,6 +39,18 @@ bool LaunchFcScript(StartupPlatform& platform, const std::wstring& cmdPath,
     return platform.StartProcess(kScriptFileName, kShowMinimizedNoActive);
 }
 
+// A tool path stays as the user wrote it, so that it may carry switches of its
+// own; but one with blanks that names an existing program as a whole is
+// quoted, or the tool's own argument splitting would take the rest of its
+// path for a first argument (as with a program under "C:\Program Files").
+std::wstring ProgramText(StartupPlatform& platform, std::wstring path) {
+    const bool hasBlank = path.find_first_of(L" \t") != std::wstring::npos;
+    if (hasBlank && path.front() != L'"' && platform.IsExistingFile(path)) {
+        return L"\"" + path + L"\"";
+    }
+    return path;
+}
+
 // Builds the chosen tool's command line from the stored tool paths and starts it.
 bool LaunchComparison(StartupContext& context, std::int16_t toolIndex, bool subdirectories,
                       std::wstring_view firstArgument, std::wstring_view secondArgument) {
@@ -52,6 +64,7 @@ bool LaunchComparison(StartupContext& context, std::int16_t toolIndex, bool subd
         return LaunchFcScript(context.platform, toolPaths[kFcCommand], firstArgument,
                               secondArgument);
     }
+    toolPaths[toolIndex] = ProgramText(context.platform, std::move(toolPaths[toolIndex]));
     auto line =
         BuildCompareCommand(toolIndex, subdirectories, toolPaths, firstArgument, secondArgument);
     return line && context.platform.StartProcess(*line, kShowNormal);

@@ -45,6 +45,8 @@ class StartupPlatform : public AnsiEncoder {
     virtual bool StartProcess(std::wstring_view commandLine, int showWindow) = 0;
     // Creates (or replaces) a file in the working directory with exactly these bytes.
     virtual bool WriteNewFile(std::wstring_view name, std::string_view bytes) = 0;
+    // Whether the text names an existing file, taken whole.
+    virtual bool IsExistingFile(std::wstring_view path) = 0;
     // The 8.3 short name of an existing item, when the system keeps one.
     virtual std::optional<std::wstring> ShortPath(std::wstring_view path) = 0;
     // A message box with the program's title, an OK button and no icon.

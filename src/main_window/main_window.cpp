@@ -1,0 +1,115 @@
+#include "main_window/main_window.h"
+
+#include "launch/compare_command.h"
+
+namespace duomira {
+
+const DisplayStyle& StyleFor(std::int16_t nextStyle) {
+    switch (nextStyle) {
+    case 1:
+        return kSmallestStyle;
+    case 2:
+        return kNormalStyle;
+    default:
+        return kDetailedStyle;
+    }
+}
+
+bool MainWindow::EnsureLoaded() {
+    if (model_.loaded) return true;
+    std::array<std::wstring, 3> names;
+    for (int i = 0; i < kToolCount; ++i) {
+        auto name = ReadSetting(store_, kToolNameKeys[i]);
+        if (!name) return false;
+        names[i] = std::move(*name);
+    }
+    // The box shows what the next comparison will use: ticked exactly when no
+    // "1" (subdirectory switch) is stored, also after a window was closed with
+    // the box cleared.
+    auto subFlg = ReadSetting(store_, SettingKey::SubFlg);
+    if (!subFlg) return false;
+
+    model_.loaded = true;
+    model_.optionCaptions = std::move(names);
+    model_.checkTicked = subFlg->empty();
+    host_.StartTimer();
+    return true;
+}
+
+bool MainWindow::ChangeStyle() {
+    const long screenWidth = host_.ScreenWidthTwips();
+    const DisplayStyle& style = StyleFor(shared_.NextStyle);
+    if (!EnsureLoaded()) return false;
+    model_.outerHeight = style.outerHeight;
+    model_.outerWidth = style.outerWidth;
+    // The top-right corner stays put: the window grows and shrinks to the left and down.
+    model_.left = screenWidth - model_.outerWidth - kScreenMarginTwips;
+    model_.top = kScreenMarginTwips;
+    host_.Sync(model_);
+    if (!WriteSetting(store_, SettingKey::DispStyle, std::to_wstring(style.number))) return false;
+    shared_.NextStyle = style.next;
+    return true;
+}
+
+bool MainWindow::SelectOption(std::int16_t index) {
+    if (index < kWinDiff || index > kFcCommand) return false;  // there is no such button
+    if (!EnsureLoaded()) return false;
+    if (model_.selectedOption == index) return true;
+    model_.selectedOption = index;
+    host_.Sync(model_);
+    return Option1_Click(index);
+}
+
+bool MainWindow::SetFirstPath(std::wstring_view path) {
+    if (!EnsureLoaded()) return false;
+    model_.firstPath = path;
+    host_.Sync(model_);
+    return true;
+}
+
+bool MainWindow::ShowModeless() {
+    if (!EnsureLoaded()) return false;
+    model_.visible = true;
+    return host_.Show(model_);
+}
+
+bool MainWindow::Option1_Click(int selectedIndex) {
+    if (selectedIndex < kWinDiff || selectedIndex > kFcCommand) return true;  // none selected
+    model_.selectedOption = selectedIndex;
+    if (!WriteSetting(store_, SettingKey::SelectExe, std::to_wstring(selectedIndex))) {
+        return false;
+    }
+    // The subdirectory switch means nothing to the FC command: grey the box, keep its tick.
+    model_.checkEnabled = selectedIndex != kFcCommand;
+    host_.Sync(model_);
+    return true;
+}
+
+bool MainWindow::Check1_Click(bool ticked) {
+    model_.checkTicked = ticked;
+    return WriteSetting(store_, SettingKey::SubFlg, ticked ? L"" : L"1");
+}
+
+bool MainWindow::Form_QueryUnload() {
+    const bool written = WriteSetting(store_, SettingKey::FileName, L"");
+    host_.EndProgram();
+    return written;
+}
+
+bool MainWindow::WatchFileName() {
+    auto fileName = ReadSetting(store_, SettingKey::FileName);
+    if (!fileName) return false;
+    if (!fileName->empty()) return true;
+    const bool written = WriteSetting(store_, SettingKey::SubFlg, L"");
+    host_.EndProgram();
+    return written;
+}
+
+bool MainWindow::SetOptionCaptions(const std::array<std::wstring, 3>& captions) {
+    if (!EnsureLoaded()) return false;
+    model_.optionCaptions = captions;
+    host_.Sync(model_);
+    return true;
+}
+
+}  // namespace duomira

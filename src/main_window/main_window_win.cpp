@@ -1,0 +1,175 @@
+#include "main_window/main_window_win.h"
+
+#include "main_window/main_window_layout.h"
+#include "platform/control_ids.h"
+#include "platform/system_win.h"
+#include "../res/resource.h"
+
+namespace duomira {
+
+namespace {
+
+constexpr UINT kTimerIntervalMs = 500;
+
+// The one main window of the process, for the window-less timer's callback.
+Win32MainWindow* g_mainWindow = nullptr;
+
+void SetTextIfChanged(HWND control, std::wstring_view text) {
+    if (!control) return;
+    const int length = GetWindowTextLengthW(control);
+    std::wstring current(static_cast<size_t>(length) + 1, L'\0');
+    current.resize(static_cast<size_t>(GetWindowTextW(control, current.data(), length + 1)));
+    if (current != text) SetWindowTextW(control, std::wstring(text).c_str());
+}
+
+HICON LoadProgramIcon(int size) {
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_DUOMIRA),
+                                         IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+}  // namespace
+
+Win32MainWindow::Win32MainWindow(SettingsBackend& store, SharedVariables& shared)
+    : logic_(store, shared, *this) {
+    g_mainWindow = this;
+}
+
+Win32MainWindow::~Win32MainWindow() {
+    if (timer_) KillTimer(nullptr, timer_);
+    if (g_mainWindow == this) g_mainWindow = nullptr;
+}
+
+long Win32MainWindow::ScreenWidthTwips() {
+    // A long holds any screen width; the placement must not wrap on wide screens.
+    const int dpi = WindowDpi(Hwnd());
+    return PixelsToTwips(GetSystemMetrics(SM_CXSCREEN), dpi);
+}
+
+void Win32MainWindow::StartTimer() {
+    // A thread timer: it ticks from the load on, before the window is realised
+    // (or when it never is), and inside the modal loops of message boxes and dialogs.
+    if (!timer_) timer_ = SetTimer(nullptr, 0, kTimerIntervalMs, &Win32MainWindow::OnTimer);
+}
+
+void CALLBACK Win32MainWindow::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_mainWindow && !g_mainWindow->logic_.Timer1_Timer()) FailUnhandled();
+}
+
+void Win32MainWindow::EndProgram() { duomira::EndProgram(); }
+
+void Win32MainWindow::PlaceWindow(const MainWindowModel& model) {
+    const int dpi = WindowDpi(Hwnd());
+    SetWindowPos(Hwnd(), nullptr, TwipsToPixels(model.left, dpi), TwipsToPixels(model.top, dpi),
+                 TwipsToPixels(model.outerWidth, dpi), TwipsToPixels(model.outerHeight, dpi),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Win32MainWindow::Sync(const MainWindowModel& model) {
+    if (!Hwnd()) return;
+    for (int i = 0; i < 3; ++i) {
+        HWND option = layout_.Control(ids::kOption1 + i);
+        SetTextIfChanged(option, model.optionCaptions[i]);
+        const WPARAM state = model.selectedOption == i ? BST_CHECKED : BST_UNCHECKED;
+        if (option && SendMessageW(option, BM_GETCHECK, 0, 0) != static_cast<LRESULT>(state)) {
+            SendMessageW(option, BM_SETCHECK, state, 0);
+        }
+    }
+    if (HWND check = layout_.Control(ids::kCheck1)) {
+        const WPARAM state = model.checkTicked ? BST_CHECKED : BST_UNCHECKED;
+        if (SendMessageW(check, BM_GETCHECK, 0, 0) != static_cast<LRESULT>(state)) {
+            SendMessageW(check, BM_SETCHECK, state, 0);
+        }
+        if ((IsWindowEnabled(check) != FALSE) != model.checkEnabled) {
+            EnableWindow(check, model.checkEnabled);
+        }
+    }
+    SetTextIfChanged(layout_.Control(ids::kMainLabel2), model.firstPath);
+    PlaceWindow(model);
+}
+
+bool Win32MainWindow::Realize(const MainWindowModel& model) {
+    if (Hwnd()) return true;
+    const int dpi = SystemDpi();
+    icon_.reset(LoadProgramIcon(GetSystemMetrics(SM_CXICON)));
+    const WindowLayout& layout = MainWindowLayout();
+    // The class background is painted with the layout's brush (see WM_ERASEBKGND).
+    if (!RegisterWindowClass(ids::kMainWindowClass, icon_.get(), nullptr)) return false;
+    const RECT rect{TwipsToPixels(model.left, dpi), TwipsToPixels(model.top, dpi),
+                    TwipsToPixels(model.left + model.outerWidth, dpi),
+                    TwipsToPixels(model.top + model.outerHeight, dpi)};
+    if (!CreateTopLevel(ids::kMainWindowClass, layout.caption, kToolWindowStyle,
+                        kToolWindowExStyle, rect)) {
+        return false;
+    }
+    const int windowDpi = WindowDpi(Hwnd());
+    layout_.Create(Hwnd(), layout, windowDpi, GetModuleHandleW(nullptr));
+    if (HWND image = layout_.Control(ids::kImage1)) {
+        imageIcon_.reset(LoadProgramIcon(TwipsToPixels(480, windowDpi)));
+        SendMessageW(image, STM_SETICON, reinterpret_cast<WPARAM>(imageIcon_.get()), 0);
+    }
+    Sync(model);
+    return true;
+}
+
+bool Win32MainWindow::Show(const MainWindowModel& model) {
+    if (!Realize(model)) return false;
+    ShowWindow(Hwnd(), SW_SHOW);
+    SetForegroundWindow(Hwnd());
+    return true;
+}
+
+void Win32MainWindow::OnCommand(int id, int code) {
+    bool ok = true;
+    if (id >= ids::kOption1 && id < ids::kOption1 + 3 && code == BN_CLICKED) {
+        int selected = -1;
+        for (int i = 0; i < 3 && selected < 0; ++i) {
+            HWND option = layout_.Control(ids::kOption1 + i);
+            if (SendMessageW(option, BM_GETCHECK, 0, 0) == BST_CHECKED) selected = i;
+        }
+        ok = logic_.Option1_Click(selected);
+    } else if (id == ids::kCheck1 && code == BN_CLICKED) {
+        HWND check = layout_.Control(ids::kCheck1);
+        ok = logic_.Check1_Click(SendMessageW(check, BM_GETCHECK, 0, 0) == BST_CHECKED);
+    } else if (id == ids::kImage1 && code == STN_CLICKED) {
+        ok = logic_.Image1_Click();
+    } else if (id == ids::kMainCommand1 && code == BN_CLICKED) {
+        if (onSettings) onSettings();
+    } else if (id == ids::kMainCommand2 && code == BN_CLICKED) {
+        if (onHelp) onHelp();
+    }
+    if (!ok) FailUnhandled();
+}
+
+LRESULT Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        return layout_.OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_ERASEBKGND: {
+        RECT client;
+        GetClientRect(Hwnd(), &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client, layout_.WindowBrush());
+        return 1;
+    }
+    case WM_CLOSE:
+        // Closing the window drops the waiting pick and ends the program, unasked.
+        if (!logic_.Form_QueryUnload()) FailUnhandled();
+        return 0;
+    case WM_DPICHANGED: {
+        layout_.Relayout(HIWORD(wParam));
+        if (HWND image = layout_.Control(ids::kImage1)) {
+            imageIcon_.reset(LoadProgramIcon(TwipsToPixels(480, HIWORD(wParam))));
+            SendMessageW(image, STM_SETICON, reinterpret_cast<WPARAM>(imageIcon_.get()), 0);
+        }
+        PlaceWindow(logic_.Model());
+        return 0;
+    }
+    default:
+        return Window::OnMessage(message, wParam, lParam);
+    }
+}
+
+}  // namespace duomira

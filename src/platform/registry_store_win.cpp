@@ -1,0 +1,69 @@
+#include "platform/registry_store_win.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/unique_handle_win.h"
+
+namespace duomira {
+
+namespace {
+
+// Values longer than this are not settings the program could have written;
+// reading them is treated as a failure rather than an unbounded allocation.
+constexpr DWORD kMaxValueBytes = 1u << 20;
+
+}  // namespace
+
+StoreValue RegistrySettingsBackend::Get(std::wstring_view name) {
+    UniqueRegKey key;
+    LONG status = RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsRegistryPath, 0, KEY_QUERY_VALUE,
+                                key.put());
+    if (status == ERROR_FILE_NOT_FOUND) return {StoreStatus::Absent, {}};
+    if (status != ERROR_SUCCESS) return {StoreStatus::Failed, {}};
+
+    const std::wstring valueName(name);
+    // The value may change between the size query and the read: retry then.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD type = 0;
+        DWORD size = 0;
+        status = RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size);
+        if (status == ERROR_FILE_NOT_FOUND) return {StoreStatus::Absent, {}};
+        if (status != ERROR_SUCCESS) return {StoreStatus::Failed, {}};
+        if (type != REG_SZ && type != REG_EXPAND_SZ) return {StoreStatus::Failed, {}};
+        if (size > kMaxValueBytes) return {StoreStatus::Failed, {}};
+
+        std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+        DWORD read = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        status = RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &type,
+                                  reinterpret_cast<BYTE*>(buffer.data()), &read);
+        if (status == ERROR_MORE_DATA) continue;
+        if (status == ERROR_FILE_NOT_FOUND) return {StoreStatus::Absent, {}};
+        if (status != ERROR_SUCCESS) return {StoreStatus::Failed, {}};
+        if (type != REG_SZ && type != REG_EXPAND_SZ) return {StoreStatus::Failed, {}};
+
+        // The stored data need not end in a NUL; it ends at the first NUL if it has one.
+        size_t length = read / sizeof(wchar_t);
+        std::wstring text(buffer.data(), length);
+        if (auto nul = text.find(L'\0'); nul != std::wstring::npos) text.resize(nul);
+        return {StoreStatus::Found, std::move(text)};
+    }
+    return {StoreStatus::Failed, {}};
+}
+
+bool RegistrySettingsBackend::Set(std::wstring_view name, std::wstring_view value) {
+    UniqueRegKey key;
+    LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsRegistryPath, 0, nullptr,
+                                  REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, key.put(),
+                                  nullptr);
+    if (status != ERROR_SUCCESS) return false;
+    const std::wstring valueName(name);
+    const std::wstring data(value);
+    const DWORD bytes = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
+    status = RegSetValueExW(key.get(), valueName.c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(data.c_str()), bytes);
+    return status == ERROR_SUCCESS;
+}
+
+}  // namespace duomira

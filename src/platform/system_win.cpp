@@ -1,0 +1,95 @@
+#include "platform/system_win.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+#include <vector>
+
+#include "platform/unique_handle_win.h"
+
+namespace duomira {
+
+std::wstring Win32StartupPlatform::CommandLine() {
+    const wchar_t* line = GetCommandLineW();
+    return line ? std::wstring(line) : std::wstring();
+}
+
+bool Win32StartupPlatform::StartProcess(std::wstring_view commandLine, int showWindow) {
+    // CreateProcessW may write into the command line, so it gets its own copy.
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(showWindow);
+    UniqueProcessInformation process;
+    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, process.put()) != FALSE;
+}
+
+bool Win32StartupPlatform::WriteNewFile(std::wstring_view name, std::string_view bytes) {
+    const std::wstring fileName(name);
+    UniqueFile file(CreateFileW(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) ||
+            written == 0) {
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
+std::optional<std::string> Win32StartupPlatform::ToAnsi(std::wstring_view text) {
+    if (text.empty()) return std::string();
+    if (text.size() > static_cast<size_t>(INT_MAX / 4)) return std::nullopt;
+    const int length = static_cast<int>(text.size());
+    BOOL usedDefault = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length,
+                                         nullptr, 0, nullptr, &usedDefault);
+    if (size <= 0 || usedDefault) return std::nullopt;
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, bytes.data(), size,
+                        nullptr, &usedDefault);
+    if (usedDefault) return std::nullopt;
+    return bytes;
+}
+
+bool Win32StartupPlatform::IsExistingFile(std::wstring_view path) {
+    const std::wstring name(path);
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::optional<std::wstring> Win32StartupPlatform::ShortPath(std::wstring_view path) {
+    const std::wstring longPath(path);
+    DWORD size = GetShortPathNameW(longPath.c_str(), nullptr, 0);
+    if (size == 0) return std::nullopt;
+    std::wstring shortPath(size, L'\0');
+    DWORD length = GetShortPathNameW(longPath.c_str(), shortPath.data(), size);
+    if (length == 0 || length >= size) return std::nullopt;
+    shortPath.resize(length);
+    return shortPath;
+}
+
+void Win32StartupPlatform::ShowMessage(std::wstring_view text) { ShowProgramMessage(text); }
+
+void ShowProgramMessage(std::wstring_view text) {
+    const std::wstring message(text);
+    MessageBoxW(nullptr, message.c_str(), L"Duomira", MB_OK | MB_SETFOREGROUND);
+}
+
+void FailUnhandled() {
+    ShowProgramMessage(L"予期しないエラーが発生しました。プログラムを終了します。");
+    EndProgram();
+}
+
+void EndProgram() { ExitProcess(0); }
+
+}  // namespace duomira

@@ -1,0 +1,28 @@
+// The operating system services of the start-up procedure, over Win32.
+#pragma once
+
+#include "launch/startup.h"
+
+namespace duomira {
+
+class Win32StartupPlatform : public StartupPlatform {
+  public:
+    std::wstring CommandLine() override;
+    bool StartProcess(std::wstring_view commandLine, int showWindow) override;
+    bool WriteNewFile(std::wstring_view name, std::string_view bytes) override;
+    std::optional<std::string> ToAnsi(std::wstring_view text) override;
+    bool IsExistingFile(std::wstring_view path) override;
+    std::optional<std::wstring> ShortPath(std::wstring_view path) override;
+    void ShowMessage(std::wstring_view text) override;
+};
+
+// A message box with the program's title, an OK button and no icon.
+void ShowProgramMessage(std::wstring_view text);
+
+// A failure that nothing handles: report it and end the process at once.
+[[noreturn]] void FailUnhandled();
+
+// Ends the process at once; windows go without their close handling.
+[[noreturn]] void EndProgram();
+
+}  // namespace duomira

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "launch/compare_command.h"
+
+namespace duomira {
+namespace {
+
+const std::array<std::wstring, 3> kDefaultTools{L"WINDIFF.exe", L"WINMERGE.exe", L"FC"};
+
+std::wstring Line(std::int16_t tool, bool sub, std::wstring_view a, std::wstring_view b,
+                  const std::array<std::wstring, 3>& tools = kDefaultTools) {
+    auto line = BuildCompareCommand(tool, sub, tools, a, b);
+    return line ? *line : L"<none>";
+}
+
+TEST(CompareCommand, WorkedExamples) {
+    const std::wstring fileA = L"C:\\work\\old\\list.txt", fileB = L"C:\\work\\new\\list.txt";
+    const std::wstring dirA = L"C:\\work\\old", dirB = L"C:\\work\\new";
+    EXPECT_EQ(Line(0, false, fileA, fileB),
+              L"WINDIFF.exe \"C:\\work\\old\\list.txt\" \"C:\\work\\new\\list.txt\"");
+    EXPECT_EQ(Line(0, true, dirA, dirB), L"WINDIFF.exe -D \"C:\\work\\old\" \"C:\\work\\new\"");
+    EXPECT_EQ(Line(1, false, fileA, fileB),
+              L"WINMERGE.exe \"C:\\work\\old\\list.txt\" \"C:\\work\\new\\list.txt\"");
+    EXPECT_EQ(Line(1, true, dirA, dirB), L"WINMERGE.exe -r \"C:\\work\\old\" \"C:\\work\\new\"");
+    for (bool sub : {false, true}) {
+        EXPECT_EQ(Line(2, sub, fileA, fileB),
+                  L"\"FC\" \"C:\\work\\old\\list.txt\" \"C:\\work\\new\\list.txt\" > diff_tmp.txt");
+    }
+    const std::array<std::wstring, 3> spaced{L"", L"D:\\Tools\\Win Merge\\WinMergeU.exe", L""};
+    EXPECT_EQ(Line(1, false, fileA, fileA, spaced),
+              L"D:\\Tools\\Win Merge\\WinMergeU.exe \"C:\\work\\old\\list.txt\" "
+              L"\"C:\\work\\old\\list.txt\"");
+    EXPECT_EQ(Line(3, false, fileA, fileB), L"<none>");
+}
+
+TEST(CompareCommand, QuotedArgumentAndDriveRootAreMended) {
+    EXPECT_EQ(Line(0, false, L"\"C:\\a b.txt\"", L"C:\\"),
+              L"WINDIFF.exe \"C:\\a b.txt\" \"C:\\\\\"");
+    EXPECT_EQ(Line(1, false, L"\\\\server\\share\\\\", L"\"D:\\\""),
+              L"WINMERGE.exe \"\\\\server\\share\\\\\\\\\" \"D:\\\\\"");
+    // A quote that does not wrap the whole text, or a control character, can't be a path.
+    EXPECT_EQ(Line(0, false, L"\"C:\\a.txt", L"C:\\b.txt"), L"<none>");
+    EXPECT_EQ(Line(0, false, L"C:\\a\" & calc & \"", L"C:\\b.txt"), L"<none>");
+    EXPECT_EQ(Line(2, false, L"C:\\a\r\ndel x.txt", L"C:\\b.txt"), L"<none>");
+}
+
+TEST(CompareCommand, PercentIsDoubledOnlyInTheScriptLine) {
+    EXPECT_EQ(Line(0, false, L"C:\\100%\\a.txt", L"C:\\b%PATH%.txt"),
+              L"WINDIFF.exe \"C:\\100%\\a.txt\" \"C:\\b%PATH%.txt\"");
+    const std::array<std::wstring, 3> tools{L"", L"", L"%SystemRoot%\\system32\\fc.exe"};
+    EXPECT_EQ(Line(2, false, L"C:\\100%\\a.txt", L"C:\\b.txt", tools),
+              L"\"%SystemRoot%\\system32\\fc.exe\" \"C:\\100%%\\a.txt\" \"C:\\b.txt\" > diff_tmp.txt");
+}
+
+TEST(ArgumentText, FollowsTheProgramNameWhole) {
+    EXPECT_EQ(ArgumentText(L"Duomira.exe"), L"");
+    EXPECT_EQ(ArgumentText(L"\"C:\\Program Files\\Duomira.exe\""), L"");
+    EXPECT_EQ(ArgumentText(L"\"C:\\Program Files\\Duomira.exe\"   C:\\a b.txt  "),
+              L"C:\\a b.txt  ");
+    EXPECT_EQ(ArgumentText(L"Duomira.exe \"C:\\a b.txt\""), L"\"C:\\a b.txt\"");
+    EXPECT_EQ(ArgumentText(L"\"C:\\x\\Duomira.exe\"C:\\a.txt"), L"C:\\a.txt");
+    EXPECT_EQ(ArgumentText(L"Duomira.exe\t\tx"), L"x");
+    EXPECT_EQ(ArgumentText(L"\"unterminated name"), L"");
+}
+
+// The argument splitting of CommandLineToArgvW and the C runtime, which every
+// started tool applies to its command line.
+std::vector<std::wstring> SplitArguments(std::wstring_view line) {
+    std::vector<std::wstring> args;
+    size_t i = 0;
+    // The program name: up to the closing quote, or to the first blank.
+    std::wstring program;
+    if (i < line.size() && line[i] == L'"') {
+        for (++i; i < line.size() && line[i] != L'"'; ++i) program += line[i];
+        if (i < line.size()) ++i;
+    } else {
+        for (; i < line.size() && line[i] != L' ' && line[i] != L'\t'; ++i) program += line[i];
+    }
+    args.push_back(program);
+    for (;;) {
+        while (i < line.size() && (line[i] == L' ' || line[i] == L'\t')) ++i;
+        if (i >= line.size()) break;
+        std::wstring arg;
+        bool quoted = false;
+        while (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) {
+            size_t slashes = 0;
+            while (i < line.size() && line[i] == L'\\') ++slashes, ++i;
+            if (i < line.size() && line[i] == L'"') {
+                arg.append(slashes / 2, L'\\');
+                if (slashes % 2) {
+                    arg += L'"';
+                } else if (quoted && i + 1 < line.size() && line[i + 1] == L'"') {
+                    arg += L'"';
+                    ++i;
+                } else {
+                    quoted = !quoted;
+                }
+                ++i;
+            } else {
+                arg.append(slashes, L'\\');
+                if (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) {
+                    arg += line[i++];
+                }
+            }
+        }
+        args.push_back(arg);
+    }
+    return args;
+}
+
+std::wstring RandomPath(std::mt19937& random) {
+    static const std::wstring kPieces[] = {
+        L"a", L"Z", L"0", L" ", L"  ", L"&", L"%", L"%PATH%", L"^", L"!", L"(", L")", L"[x]",
+        L"'", L",", L";", L"=", L"+", L"#", L"@", L"~", L"`", L"{", L"}", L".", L"..",
+        L"テスト", L"ﾌｧｲﾙ", L"比較元", L"ｱｲｳ", L"①", L"ü", L"\\", L"file.txt", L"新しいフォルダー"};
+    static const std::wstring kRoots[] = {L"C:\\", L"D:\\work\\", L"\\\\server\\share\\",
+                                          L"\\\\?\\C:\\long\\", L"E:"};
+    std::uniform_int_distribution<size_t> root(0, std::size(kRoots) - 1);
+    std::uniform_int_distribution<size_t> piece(0, std::size(kPieces) - 1);
+    std::uniform_int_distribution<int> count(0, 12);
+    std::wstring path = kRoots[root(random)];
+    const int pieces = count(random);
+    for (int n = 0; n < pieces; ++n) path += kPieces[piece(random)];
+    if (random() % 10 == 0) path += std::wstring(200 + random() % 300, L'x');  // long paths
+    if (random() % 4 == 0) path.append(1 + random() % 3, L'\\');             // trailing backslashes
+    return path;
+}
+
+TEST(CompareCommand, EveryToolReceivesExactlyThePickedPaths) {
+    std::mt19937 random(20261207);
+    const std::array<std::wstring, 3> tools{L"C:\\tools\\windiff.exe", L"D:\\WinMerge\\wm.exe", L"FC"};
+    for (int round = 0; round < 5000; ++round) {
+        const std::wstring first = RandomPath(random), second = RandomPath(random);
+        const bool wrapped = random() % 2 == 0;  // as the shell passes "%1"
+        const std::wstring firstArgument = wrapped ? L"\"" + first + L"\"" : first;
+        for (std::int16_t tool : {0, 1, 2}) {
+            const bool sub = random() % 2 == 0;
+            auto line = BuildCompareCommand(tool, sub, tools, firstArgument, second);
+            ASSERT_TRUE(line.has_value());
+            std::wstring text = *line;
+            if (tool == kFcCommand) {
+                // The interpreter turns each %% back into %; the redirection is its own.
+                const std::wstring redirect = L" > diff_tmp.txt";
+                ASSERT_EQ(text.substr(text.size() - redirect.size()), redirect);
+                text.resize(text.size() - redirect.size());
+                std::wstring expanded;
+                for (size_t i = 0; i < text.size(); ++i) {
+                    expanded += text[i];
+                    if (text[i] == L'%') {
+                        ASSERT_TRUE(i + 1 < text.size() && text[i + 1] == L'%') << text;
+                        ++i;
+                    }
+                }
+                text = expanded;
+            }
+            auto args = SplitArguments(text);
+            const bool withSwitch = sub && tool != kFcCommand;
+            ASSERT_EQ(args.size(), withSwitch ? 4u : 3u) << text;
+            EXPECT_EQ(args[args.size() - 2], first) << text;
+            EXPECT_EQ(args[args.size() - 1], second) << text;
+            if (withSwitch) {
+                EXPECT_EQ(args[1], tool == kWinDiff ? L"-D" : L"-r");
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace duomira

@@ -1,0 +1,80 @@
+// Test doubles for the start-up procedure and the main window.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "launch/startup.h"
+#include "main_window/main_window.h"
+
+namespace duomira::fakes {
+
+// Encodes to CP932 through iconv, as the system's conversion does on a Japanese system.
+std::optional<std::string> EncodeCp932(std::wstring_view text);
+
+struct StartedProcess {
+    std::wstring commandLine;
+    int showWindow;
+};
+
+class FakePlatform : public StartupPlatform {
+  public:
+    std::wstring commandLine = L"Duomira.exe";
+    bool failStart = false;
+    bool failWrite = false;
+    std::vector<StartedProcess> started;
+    std::vector<std::pair<std::wstring, std::string>> files;  // written, in order
+    std::vector<std::wstring> messages;
+    std::map<std::wstring, std::wstring> shortNames;
+
+    std::wstring CommandLine() override { return commandLine; }
+    bool StartProcess(std::wstring_view line, int show) override {
+        if (failStart) return false;
+        started.push_back({std::wstring(line), show});
+        return true;
+    }
+    bool WriteNewFile(std::wstring_view name, std::string_view bytes) override {
+        if (failWrite) return false;
+        files.emplace_back(std::wstring(name), std::string(bytes));
+        return true;
+    }
+    std::optional<std::string> ToAnsi(std::wstring_view text) override { return EncodeCp932(text); }
+    std::vector<std::wstring> existingFiles;
+    bool IsExistingFile(std::wstring_view path) override {
+        for (const auto& file : existingFiles) {
+            if (file == path) return true;
+        }
+        return false;
+    }
+    std::optional<std::wstring> ShortPath(std::wstring_view path) override {
+        auto it = shortNames.find(std::wstring(path));
+        if (it == shortNames.end()) return std::nullopt;
+        return it->second;
+    }
+    void ShowMessage(std::wstring_view text) override { messages.emplace_back(text); }
+};
+
+class FakeHost : public MainWindowHost {
+  public:
+    long screenWidth = 19200;
+    int timersStarted = 0;
+    int syncs = 0;
+    bool shown = false;
+    bool ended = false;
+
+    long ScreenWidthTwips() override { return screenWidth; }
+    void StartTimer() override { ++timersStarted; }
+    void Sync(const MainWindowModel&) override { ++syncs; }
+    bool Show(const MainWindowModel&) override { return shown = true; }
+    void EndProgram() override { ended = true; }
+};
+
+class FakePathDialog : public PathDialogApi {
+  public:
+    int modalShows = 0;
+    void ShowModal() override { ++modalShows; }
+};
+
+}  // namespace duomira::fakes

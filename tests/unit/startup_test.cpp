@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include "fakes.h"
+#include "launch/compare_command.h"
+#include "launch/startup.h"
+#include "main_window/main_window.h"
+
+namespace duomira {
+namespace {
+
+using fakes::FakeHost;
+using fakes::FakePathDialog;
+using fakes::FakePlatform;
+
+class StartupTest : public ::testing::Test {
+  protected:
+    StartupOutcome Start(std::wstring argumentText) {
+        platform.commandLine = L"\"C:\\Program Files\\Duomira\\Duomira.exe\" " + argumentText;
+        StartupContext context{store, shared, platform, window, dialog};
+        return Main(context);
+    }
+    bool ErrorPathTaken() const {
+        return platform.messages == std::vector<std::wstring>{std::wstring(kPathErrorMessage)} &&
+               dialog.modalShows == 1;
+    }
+
+    MemorySettingsBackend store;
+    SharedVariables shared;
+    FakePlatform platform;
+    FakeHost host;
+    MainWindow window{store, shared, host};
+    FakePathDialog dialog;
+};
+
+TEST_F(StartupTest, NoArgumentEndsWithoutWindowOrWrites) {
+    store.Put(L"FileName", L"C:\\waiting.txt");
+    store.Put(L"SelectExe", L"9");  // not looked at before the argument is
+    platform.commandLine = L"Duomira.exe";
+    StartupContext context{store, shared, platform, window, dialog};
+    EXPECT_EQ(Main(context), StartupOutcome::EndProgram);
+    EXPECT_EQ(store.log, (std::vector<std::wstring>{L"get:FileName", L"get:SubFlg",
+                                                    L"get:DispStyle", L"get:SelectExe"}));
+    EXPECT_FALSE(window.Model().loaded);
+    EXPECT_EQ(host.timersStarted, 0);
+}
+
+TEST_F(StartupTest, FirstStartRecordsTheArgumentTextExactlyAndShowsTheWindow) {
+    EXPECT_EQ(Start(L"\"C:\\my docs\\a b.txt\" "), StartupOutcome::RunMessageLoop);
+    EXPECT_EQ(store.Stored(L"FileName"), L"\"C:\\my docs\\a b.txt\" ");
+    EXPECT_EQ(window.Model().firstPath, L"\"C:\\my docs\\a b.txt\" ");
+    EXPECT_TRUE(host.shown);
+    EXPECT_EQ(store.Stored(L"DispStyle"), L"3");  // no style stored: detailed
+    EXPECT_EQ(shared.NextStyle, 1);
+    EXPECT_EQ(store.Stored(L"SelectExe"), std::nullopt);  // Option1(0) was selected already
+    EXPECT_EQ(window.Model().optionCaptions[2], L"結果を出力");
+    EXPECT_TRUE(platform.started.empty());
+}
+
+TEST_F(StartupTest, StoredToolIsSelectedAndWrittenBack) {
+    store.Put(L"SelectExe", L"2");
+    store.Put(L"DispStyle", L"2");
+    Start(L"C:\\a.txt");
+    EXPECT_EQ(window.Model().selectedOption, 2);
+    EXPECT_FALSE(window.Model().checkEnabled);
+    EXPECT_EQ(store.Stored(L"SelectExe"), L"2");
+    EXPECT_EQ(store.Stored(L"DispStyle"), L"2");
+    EXPECT_EQ(shared.NextStyle, 3);
+}
+
+TEST_F(StartupTest, SecondStartLaunchesTheToolAndClearsTheFirstPath) {
+    store.Put(L"FileName", L"C:\\work\\old");
+    store.Put(L"SubFlg", L"1");
+    store.Put(L"SelectExe", L"1");
+    EXPECT_EQ(Start(L"C:\\work\\new"), StartupOutcome::EndProgram);
+    ASSERT_EQ(platform.started.size(), 1u);
+    EXPECT_EQ(platform.started[0].commandLine,
+              L"WINMERGE.exe -r \"C:\\work\\old\" \"C:\\work\\new\"");
+    EXPECT_EQ(platform.started[0].showWindow, kShowNormal);
+    EXPECT_EQ(store.Stored(L"FileName"), L"");
+    EXPECT_FALSE(host.shown);
+    EXPECT_EQ(store.Stored(L"DispStyle"), L"3");  // the style handling runs all the same
+    // Reads in order: the four start-up keys, the three names of the load, the
+    // subdirectory flag the check box shows, then the three tool paths.
+    std::vector<std::wstring> reads;
+    for (const auto& entry : store.log) {
+        if (entry.starts_with(L"get:")) reads.push_back(entry.substr(4));
+    }
+    EXPECT_EQ(reads, (std::vector<std::wstring>{
+                         L"FileName", L"SubFlg", L"DispStyle", L"SelectExe", L"WinDiffName",
+                         L"WinMergeName", L"CmdName", L"SubFlg", L"WinDiffPath", L"WinMergePath",
+                         L"CmdPath"}));
+}
+
+TEST_F(StartupTest, ToolPathWithBlanksIsQuotedOnlyWhenItNamesAProgramWhole) {
+    store.Put(L"FileName", L"C:\\a.txt");
+    store.Put(L"WinDiffPath", L"C:\\Program Files\\Diff\\windiff.exe");
+    platform.existingFiles = {L"C:\\Program Files\\Diff\\windiff.exe"};
+    Start(L"C:\\b.txt");
+    store.Put(L"FileName", L"C:\\a.txt");
+    store.Put(L"WinDiffPath", L"C:\\tools\\windiff.exe /T");  // a path with switches of its own
+    Start(L"C:\\b.txt");
+    ASSERT_EQ(platform.started.size(), 2u);
+    EXPECT_EQ(platform.started[0].commandLine,
+              L"\"C:\\Program Files\\Diff\\windiff.exe\" \"C:\\a.txt\" \"C:\\b.txt\"");
+    EXPECT_EQ(platform.started[1].commandLine, L"C:\\tools\\windiff.exe /T \"C:\\a.txt\" \"C:\\b.txt\"");
+}
+
+TEST_F(StartupTest, FailedToolStartTakesTheErrorPath) {
+    store.Put(L"FileName", L"C:\\a.txt");
+    platform.failStart = true;
+    EXPECT_EQ(Start(L"C:\\b.txt"), StartupOutcome::EndProgram);
+    EXPECT_TRUE(ErrorPathTaken());
+    EXPECT_EQ(store.Stored(L"FileName"), L"");
+}
+
+TEST_F(StartupTest, BadStoredNumbersTakeTheErrorPath) {
+    for (const wchar_t* selectExe : {L"3", L"-1", L"x", L"", L"99999", L"1.5"}) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(selectExe)));
+        MemorySettingsBackend fresh;
+        store = fresh;
+        platform.messages.clear();
+        dialog.modalShows = 0;
+        store.Put(L"SelectExe", selectExe);
+        EXPECT_EQ(Start(L"C:\\a.txt"), StartupOutcome::EndProgram);
+        EXPECT_TRUE(ErrorPathTaken());
+        EXPECT_EQ(store.Stored(L"FileName"), L"");
+    }
+    // A style that doesn't convert fails before the path is recorded or the window loads.
+    MemorySettingsBackend fresh;
+    store = fresh;
+    platform.messages.clear();
+    dialog.modalShows = 0;
+    store.Put(L"DispStyle", L"x");
+    MainWindow unloaded{store, shared, host};
+    platform.commandLine = L"Duomira.exe C:\\a.txt";
+    StartupContext context{store, shared, platform, unloaded, dialog};
+    EXPECT_EQ(Main(context), StartupOutcome::EndProgram);
+    EXPECT_TRUE(ErrorPathTaken());
+    EXPECT_FALSE(unloaded.Model().loaded);
+    EXPECT_EQ(store.Stored(L"FileName"), L"");
+}
+
+TEST_F(StartupTest, ToInt16AcceptsOnlyWholeNumbersInRange) {
+    EXPECT_EQ(ToInt16(L"0"), 0);
+    EXPECT_EQ(ToInt16(L" 2 "), 2);
+    EXPECT_EQ(ToInt16(L"-32768"), -32768);
+    EXPECT_EQ(ToInt16(L"+32767"), 32767);
+    EXPECT_EQ(ToInt16(L"0003"), 3);
+    for (const wchar_t* bad : {L"", L" ", L"32768", L"-32769", L"1e3", L"2x", L"--1", L"0x10",
+                               L"１", L"99999999999999999999999"}) {
+        EXPECT_EQ(ToInt16(bad), std::nullopt) << ::testing::PrintToString(std::wstring(bad));
+    }
+    EXPECT_EQ(ToInt16(std::wstring(100000, L'7')), std::nullopt);
+}
+
+TEST_F(StartupTest, StoreFailureDuringStartTakesTheErrorPath) {
+    store.failWrites = true;
+    store.failWriteName = L"DispStyle";
+    EXPECT_EQ(Start(L"C:\\a.txt"), StartupOutcome::EndProgram);
+    EXPECT_TRUE(ErrorPathTaken());
+    EXPECT_FALSE(host.shown);
+}
+
+}  // namespace
+}  // namespace duomira
