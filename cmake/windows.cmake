@@ -50,3 +50,5 @@ if(DUOMIRA_DRIVER_SOURCES)
     endif()
   endforeach()
 endif()
+
+include(cmake/package.cmake)

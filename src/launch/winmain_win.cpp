@@ -4,30 +4,19 @@
 
 #include <commctrl.h>
 
+#include "help_window/help_window_win.h"
 #include "launch/startup.h"
 #include "main_window/main_window_win.h"
+#include "path_dialog/path_dialog_win.h"
 #include "platform/registry_store_win.h"
+#include "platform/registry_watch_win.h"
 #include "platform/system_win.h"
 
 namespace duomira {
 namespace {
 
-// Until the tool path dialog exists, its modal showing returns at once.
-class NoPathDialog : public PathDialogApi {
-  public:
-    void ShowModal() override {}
-};
-
-int RunMessageLoop() {
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        // Tab and arrow keys move between the controls of the active window.
-        HWND active = GetActiveWindow();
-        if (active && IsDialogMessageW(active, &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return static_cast<int>(msg.wParam);
+void OnSettingsChanged(void* context) {
+    if (!static_cast<MainWindow*>(context)->OnSettingsChanged()) FailUnhandled();
 }
 
 int Run() {
@@ -38,11 +27,21 @@ int Run() {
     SharedVariables shared;
     Win32StartupPlatform platform;
     Win32MainWindow mainWindow(store, shared);
-    NoPathDialog pathDialog;
+    Win32PathDialog pathDialog(store, mainWindow.Logic());
+    Win32HelpWindow helpWindow;
+    // Both open modeless and without owner; the main window stays usable.
+    mainWindow.onSettings = [&pathDialog] { pathDialog.ShowModeless(); };
+    mainWindow.onHelp = [&helpWindow] { helpWindow.Open(); };
 
     StartupContext context{store, shared, platform, mainWindow.Logic(), pathDialog};
     if (Main(context) == StartupOutcome::EndProgram) EndProgram();
-    RunMessageLoop();
+
+    // The waiting instance ends as soon as FileName is cleared: a watch on the
+    // settings key wakes it at once, and Timer1 still looks every 500 ms.
+    SettingsKeyWatch watch;
+    const bool watching = watch.Start();
+    OnSettingsChanged(&mainWindow.Logic());  // a change before the watch was armed
+    RunMessageLoop(watching ? &watch : nullptr, &OnSettingsChanged, &mainWindow.Logic());
     EndProgram();
 }
 

@@ -83,6 +83,8 @@ class MainWindow : public MainWindowApi {
     bool Check1_Click(bool ticked);
     bool Timer1_Timer() { return WatchFileName(); }
     bool Form_QueryUnload();
+    // A value in the store has changed: look at FileName now, not only at the next tick.
+    bool OnSettingsChanged() { return WatchFileName(); }
 
     // The tool path dialog's confirmed names become the option captions.
     bool SetOptionCaptions(const std::array<std::wstring, 3>& captions);

@@ -47,6 +47,43 @@ ControlClass ClassFor(const ControlLayout& control) {
     return {L"STATIC", 0, 0};
 }
 
+int CALLBACK NoteFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM param) {
+    auto* faces = reinterpret_cast<std::vector<std::wstring>*>(param);
+    // Proportional faces only; "@" names are the vertical-writing variants.
+    if ((font->lfPitchAndFamily & 0x3) != FIXED_PITCH && font->lfFaceName[0] != L'@') {
+        faces->emplace_back(font->lfFaceName);
+    }
+    return 1;
+}
+
+// The face for the small Gothic labels: "ＭＳ Ｐゴシック", or where it is missing
+// another proportional Japanese Gothic face. The mapper's own fallback is a
+// fixed-pitch face, too wide for labels laid out for the proportional one.
+std::wstring SmallGothicFace() {
+    std::vector<std::wstring> faces;
+    LOGFONTW query{};
+    query.lfCharSet = SHIFTJIS_CHARSET;
+    HDC screen = GetDC(nullptr);
+    if (screen) {
+        EnumFontFamiliesExW(screen, &query, &NoteFace, reinterpret_cast<LPARAM>(&faces), 0);
+        ReleaseDC(nullptr, screen);
+    }
+    for (const wchar_t* preferred :
+         {L"ＭＳ Ｐゴシック", L"MS PGothic", L"Meiryo UI", L"Yu Gothic UI", L"IPA Pゴシック",
+          L"IPAPGothic", L"VL Pゴシック", L"VL PGothic"}) {
+        for (const auto& face : faces) {
+            if (face == preferred) return face;
+        }
+    }
+    for (const auto& face : faces) {
+        if (face.find(L"ゴシック") != std::wstring::npos ||
+            face.find(L"Gothic") != std::wstring::npos) {
+            return face;
+        }
+    }
+    return L"ＭＳ Ｐゴシック";  // the mapper picks a Japanese face for the character set
+}
+
 }  // namespace
 
 Window::~Window() {
@@ -206,13 +243,12 @@ HFONT RealizedLayout::FontFor(ControlFont font) {
 
     LOGFONTW logFont{};
     if (font == ControlFont::SmallGothic) {
-        // 8.25 points; where the face is missing the mapper picks another
-        // Japanese Gothic face for the Shift-JIS character set.
+        // 8.25 points, regular, Shift-JIS.
         logFont.lfHeight = -MulDiv(825, dpi_, 7200);
         logFont.lfWeight = FW_NORMAL;
         logFont.lfCharSet = SHIFTJIS_CHARSET;
         logFont.lfQuality = DEFAULT_QUALITY;
-        lstrcpynW(logFont.lfFaceName, L"ＭＳ Ｐゴシック", LF_FACESIZE);
+        lstrcpynW(logFont.lfFaceName, SmallGothicFace().c_str(), LF_FACESIZE);
     } else {
         NONCLIENTMETRICSW metrics{};
         metrics.cbSize = sizeof(metrics);

@@ -1,0 +1,49 @@
+#include "path_dialog/path_dialog.h"
+
+namespace duomira {
+
+bool PathDialog::Form_Activate() {
+    // All six are read before any box changes, names first.
+    std::array<std::wstring, kToolCount> names;
+    std::array<std::wstring, kToolCount> paths;
+    for (int i = 0; i < kToolCount; ++i) {
+        auto name = ReadSetting(store_, kToolNameKeys[i]);
+        if (!name) return false;
+        names[i] = std::move(*name);
+    }
+    for (int i = 0; i < kToolCount; ++i) {
+        auto path = ReadSetting(store_, kToolPathKeys[i]);
+        if (!path) return false;
+        paths[i] = std::move(*path);
+    }
+    for (int i = 0; i < kToolCount; ++i) view_.SetNameBox(i, names[i]);
+    for (int i = 0; i < kToolCount; ++i) view_.SetPathBox(i, paths[i]);
+    return true;
+}
+
+void PathDialog::Browse(int tool) {
+    // Only the two diff tools have a browse button; the FC command is typed.
+    if (tool < 0 || tool > 1) return;
+    auto chosen = view_.BrowseForFile(browseFileName_);
+    if (!chosen) return;
+    browseFileName_ = *chosen;
+    view_.SetPathBox(tool, *chosen);
+}
+
+bool PathDialog::Command3_Click() {
+    std::array<std::wstring, kToolCount> names;
+    for (int i = 0; i < kToolCount; ++i) names[i] = view_.NameBox(i);
+    // Paths first, then names; each box as it stands, empty ones included.
+    for (int i = 0; i < kToolCount; ++i) {
+        if (!WriteSetting(store_, kToolPathKeys[i], view_.PathBox(i))) return false;
+    }
+    for (int i = 0; i < kToolCount; ++i) {
+        if (!WriteSetting(store_, kToolNameKeys[i], names[i])) return false;
+    }
+    // Loads the main window's model if the dialog came before it (start-up error path).
+    if (!mainWindow_.SetOptionCaptions(names)) return false;
+    view_.Hide();
+    return true;
+}
+
+}  // namespace duomira

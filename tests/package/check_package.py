@@ -1,0 +1,100 @@
+#!/usr/bin/env python3
+"""Checks the release zip against the build and the files in dist/.
+
+  check_package.py --zip Duomira-1.00-win64.zip --exe build/.../Duomira.exe --dist dist
+
+Prints one line per problem and exits 1 if there is any, 0 otherwise.
+"""
+import argparse
+import sys
+import zipfile
+from pathlib import Path
+
+FOLDER = "Duomira/"
+SCRIPTS = ["menu_register.cmd", "menu_remove.cmd"]
+GUIDE = "はじめにお読みください.txt"
+VERB_TEXT = "Diffﾂｰﾙで比較"
+UTF8_NAME_FLAG = 0x800
+
+
+def check_script(name, data, problems):
+    """A script must stay readable for cmd.exe on a Japanese system."""
+    try:
+        text = data.decode("cp932")
+    except UnicodeDecodeError as error:
+        problems.append(f"{name}: not code page 932: {error}")
+        return
+    if data.startswith(b"\xef\xbb\xbf"):
+        problems.append(f"{name}: starts with a UTF-8 byte-order mark")
+    if data.replace(b"\r\n", b"").count(b"\n") or data.replace(b"\r\n", b"").count(b"\r"):
+        problems.append(f"{name}: has line ends other than CR LF")
+    if not data.endswith(b"\r\n"):
+        problems.append(f"{name}: last line has no CR LF")
+    # Everything up to the code page switch is read in whatever code page the
+    # console has, so it must be plain ASCII.
+    head, switch, _ = data.partition(b"chcp 932")
+    if not switch:
+        problems.append(f"{name}: no 'chcp 932'")
+    elif any(byte > 0x7F for byte in head):
+        problems.append(f"{name}: non-ASCII text before 'chcp 932'")
+    if f'set "TEXT={VERB_TEXT}"' not in text:
+        problems.append(f"{name}: the menu text {VERB_TEXT!r} is not set as expected")
+
+
+def check_guide(data, problems):
+    if not data.startswith(b"\xef\xbb\xbf"):
+        problems.append(f"{GUIDE}: no UTF-8 byte-order mark")
+    try:
+        data[3:].decode("utf-8")
+    except UnicodeDecodeError as error:
+        problems.append(f"{GUIDE}: not UTF-8: {error}")
+    if data.replace(b"\r\n", b"").count(b"\n"):
+        problems.append(f"{GUIDE}: has bare LF line ends")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--zip", required=True, type=Path)
+    parser.add_argument("--exe", required=True, type=Path)
+    parser.add_argument("--dist", required=True, type=Path)
+    args = parser.parse_args()
+
+    problems = []
+    expected = {FOLDER + "Duomira.exe": args.exe.read_bytes()}
+    for name in SCRIPTS + [GUIDE]:
+        expected[FOLDER + name] = (args.dist / name).read_bytes()
+
+    with zipfile.ZipFile(args.zip) as archive:
+        infos = archive.infolist()
+        files = {info.filename: info for info in infos if not info.is_dir()}
+        folders = {info.filename for info in infos if info.is_dir()}
+
+        if set(files) != set(expected):
+            problems.append(
+                f"files in the zip: {sorted(files)}; expected: {sorted(expected)}")
+        if folders - {FOLDER}:
+            problems.append(f"unexpected folders in the zip: {sorted(folders - {FOLDER})}")
+
+        for name, want in expected.items():
+            info = files.get(name)
+            if info is None:
+                continue
+            if archive.read(info) != want:
+                problems.append(f"{name}: differs from {args.exe if name.endswith('.exe') else args.dist}")
+
+        guide = files.get(FOLDER + GUIDE)
+        if guide is not None and not guide.flag_bits & UTF8_NAME_FLAG:
+            problems.append(f"{GUIDE}: stored without the UTF-8 name flag")
+
+    for name in SCRIPTS:
+        check_script(name, expected[FOLDER + name], problems)
+    check_guide(expected[FOLDER + GUIDE], problems)
+
+    for problem in problems:
+        print(problem)
+    print(f"{len(problems)} problem(s) in {args.zip.name}")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

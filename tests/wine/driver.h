@@ -1,0 +1,347 @@
+// The Win32 test driver: a tiny test registry, checks, and helpers that start
+// Duomira.exe and watch it from outside (processes, windows, the registry,
+// files, screenshots). Runs under Wine, one group per call:
+//
+//   duomira_driver.exe --group GROUP [--test NAME] --exe-dir DIR --artifacts DIR
+//   duomira_driver.exe --list
+//
+// --exe-dir holds Duomira.exe and the fake_*.exe programs (default: the
+// driver's own folder); --artifacts receives screenshots, per-test temporary
+// folders and logs (default: %TEMP%\duomira-wine). A Unix path "/x/y" is taken
+// as "Z:\x\y".
+//
+// Each test runs from a clean state: no Duomira.exe or fake_*.exe process
+// left over, no key HKCU\Software\VB and VBA Program Settings\Duomira, and no
+// DUOMIRA_FAKE_LOG in the driver's environment. A test that runs longer than
+// kTestTimeoutMs ends the whole run as failed.
+//
+// Output: "[ ok ] group.name (N ms)" or "[FAIL] group.name (N ms)" followed by
+// its messages, then one closing line "N passed, N failed". Exit code 0 only
+// when every test passed and at least one ran.
+#pragma once
+
+#include <windows.h>
+
+#include <concepts>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+namespace duomira::wine {
+
+// ---------------------------------------------------------------- registry of tests
+
+using TestFunction = void (*)();
+
+struct Registrar {
+    Registrar(const char* group, const char* name, TestFunction function);
+};
+
+#define DUOMIRA_WINE_TEST(group, name)                                                         \
+    static void duomira_wine_test_##group##_##name();                                          \
+    static const ::duomira::wine::Registrar duomira_wine_registrar_##group##_##name{           \
+        #group, #name, &duomira_wine_test_##group##_##name};                                   \
+    static void duomira_wine_test_##group##_##name()
+
+inline constexpr DWORD kTestTimeoutMs = 90'000;
+
+// ---------------------------------------------------------------- text
+
+std::string ToUtf8(std::wstring_view text);
+std::wstring FromUtf8(std::string_view text);
+
+// A value as a check message shows it: strings quoted (wide ones as UTF-8),
+// nullopt as "nullopt", numbers and bools plainly.
+std::string Show(std::wstring_view text);
+std::string Show(std::string_view text);
+inline std::string Show(const std::wstring& text) { return Show(std::wstring_view(text)); }
+inline std::string Show(const wchar_t* text) { return Show(std::wstring_view(text)); }
+inline std::string Show(const std::string& text) { return Show(std::string_view(text)); }
+inline std::string Show(const char* text) { return Show(std::string_view(text)); }
+inline std::string Show(bool value) { return value ? "true" : "false"; }
+inline std::string Show(std::nullopt_t) { return "nullopt"; }
+template <typename T>
+    requires std::is_arithmetic_v<T>
+std::string Show(T value) {
+    std::ostringstream out;
+    out << +value;
+    return out.str();
+}
+template <typename T>
+std::string Show(const std::optional<T>& value) {
+    return value ? Show(*value) : std::string("nullopt");
+}
+template <typename T>
+std::string Show(const std::vector<T>& values) {
+    std::string out = "{";
+    for (std::size_t i = 0; i < values.size(); ++i) out += (i ? ", " : "") + Show(values[i]);
+    return out + "}";
+}
+
+// ---------------------------------------------------------------- checks
+
+// Thrown by REQUIRE and by helpers that can't go on; ends the current test.
+struct TestAbort {};
+
+// Marks the current test failed with a message "file:line: message".
+void RecordFailure(const char* file, int line, const std::string& message);
+// Adds a line to the current test's messages without failing it.
+void Note(const std::string& message);
+
+// While it lives, every failure message ends with "[text]": names the case of
+// a table-driven test.
+class Context {
+  public:
+    explicit Context(std::string text);
+    ~Context();
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+};
+
+// Integers of any signedness compare by value (DWORD against int, say).
+template <typename T>
+concept PlainInteger = std::integral<T> && !std::same_as<T, bool> && !std::same_as<T, char> &&
+                       !std::same_as<T, wchar_t> && !std::same_as<T, char8_t> &&
+                       !std::same_as<T, char16_t> && !std::same_as<T, char32_t>;
+
+template <typename A, typename B>
+bool Equal(const A& a, const B& b) {
+    if constexpr (PlainInteger<A> && PlainInteger<B>)
+        return std::cmp_equal(a, b);
+    else
+        return a == b;
+}
+
+template <typename A, typename B>
+bool CheckEqual(const A& a, const B& b, const char* exprA, const char* exprB, const char* file,
+                int line) {
+    if (Equal(a, b)) return true;
+    RecordFailure(file, line,
+                  std::string(exprA) + " == " + exprB + "\n      left:  " + Show(a) +
+                      "\n      right: " + Show(b));
+    return false;
+}
+
+#define CHECK(cond)                                                                       \
+    ((cond) ? true : (::duomira::wine::RecordFailure(__FILE__, __LINE__, "CHECK(" #cond ")"), false))
+#define CHECK_EQ(a, b) ::duomira::wine::CheckEqual((a), (b), #a, #b, __FILE__, __LINE__)
+#define REQUIRE(cond)                                                                        \
+    do {                                                                                     \
+        if (!(cond)) {                                                                       \
+            ::duomira::wine::RecordFailure(__FILE__, __LINE__, "REQUIRE(" #cond ")");       \
+            throw ::duomira::wine::TestAbort{};                                              \
+        }                                                                                    \
+    } while (0)
+#define REQUIRE_EQ(a, b)                                                                \
+    do {                                                                                \
+        if (!CHECK_EQ(a, b)) throw ::duomira::wine::TestAbort{};                        \
+    } while (0)
+#define FAIL(message)                                                                   \
+    do {                                                                                \
+        ::duomira::wine::RecordFailure(__FILE__, __LINE__, (message));                  \
+        throw ::duomira::wine::TestAbort{};                                             \
+    } while (0)
+
+// ---------------------------------------------------------------- run context
+
+const std::wstring& ExeDir();        // no trailing backslash
+const std::wstring& ArtifactsDir();  // no trailing backslash
+std::string CurrentTestName();       // "group.name"
+
+// ExeDir()\name, e.g. ExePath(L"fake_tool.exe").
+std::wstring ExePath(std::wstring_view fileName);
+// "text" in double quotes, nothing escaped.
+std::wstring Quoted(std::wstring_view text);
+
+// ---------------------------------------------------------------- time
+
+class Stopwatch {
+  public:
+    Stopwatch();
+    void Restart();
+    double ElapsedMs() const;
+
+  private:
+    LARGE_INTEGER start_{};
+};
+
+// Polls predicate every pollMs until it holds (true) or timeoutMs passed (false).
+bool WaitUntil(const std::function<bool()>& predicate, DWORD timeoutMs, DWORD pollMs = 10);
+
+// ---------------------------------------------------------------- processes
+
+// Owns a started process. Move-only; the destructor ends the process if it is
+// still running, unless Release() was called.
+class Process {
+  public:
+    Process() = default;
+    Process(HANDLE process, DWORD id) : handle_(process), id_(id) {}
+    Process(Process&& other) noexcept;
+    Process& operator=(Process&& other) noexcept;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process();
+
+    bool Valid() const { return handle_ != nullptr; }
+    DWORD Id() const { return id_; }
+    HANDLE Handle() const { return handle_; }
+
+    bool IsRunning() const;
+    // true when the process has ended within timeoutMs.
+    bool WaitForExit(DWORD timeoutMs) const;
+    // nullopt while it runs.
+    std::optional<DWORD> ExitCode() const;
+    void Kill();
+    void Release();  // keep it running after this owner is gone
+
+  private:
+    void Close();
+    HANDLE handle_ = nullptr;
+    DWORD id_ = 0;
+    bool killOnDestroy_ = true;
+};
+
+// Starts a program from exactly this command line (CreateProcessW with no
+// application name, so the system splits it like any other start), in
+// workDir (empty: the driver's current directory). nullopt with the error in
+// *error when the start fails.
+std::optional<Process> TryStartProcess(std::wstring_view commandLine, std::wstring_view workDir = {},
+                                       DWORD* error = nullptr);
+// The same; a failed start ends the test.
+Process StartProcess(std::wstring_view commandLine, std::wstring_view workDir = {});
+
+// "<ExeDir>\Duomira.exe" followed by one blank and argumentText, exactly as
+// given (no blank at all when argumentText is empty).
+std::wstring DuomiraCommandLine(std::wstring_view argumentText);
+Process StartDuomira(std::wstring_view argumentText, std::wstring_view workDir = {});
+
+// Ends every process whose file name is exeName (case-insensitive); returns how many.
+int KillProcessesNamed(std::wstring_view exeName);
+// Ids of the running processes whose file name is exeName.
+std::vector<DWORD> ProcessIdsNamed(std::wstring_view exeName);
+
+// ---------------------------------------------------------------- settings in the registry
+
+// HKCU\Software\VB and VBA Program Settings\Duomira and its section "Settings".
+inline constexpr wchar_t kAppKeyPath[] = L"Software\\VB and VBA Program Settings\\Duomira";
+inline constexpr wchar_t kSettingsKeyPath[] =
+    L"Software\\VB and VBA Program Settings\\Duomira\\Settings";
+
+// A REG_SZ value; nullopt when the key or value is absent. A value of another
+// type fails the test (and gives nullopt).
+std::optional<std::wstring> ReadStoredSetting(std::wstring_view name);
+void WriteStoredSetting(std::wstring_view name, std::wstring_view value);
+// A value of any type with raw data, e.g. REG_DWORD or REG_BINARY.
+void WriteStoredSettingRaw(std::wstring_view name, DWORD type, const void* data, DWORD size);
+void DeleteStoredSetting(std::wstring_view name);
+// Name -> value of every REG_SZ in the section (others as "<type N>").
+std::vector<std::pair<std::wstring, std::wstring>> AllStoredSettings();
+bool SettingsKeyExists();
+bool AppKeyExists();
+void DeleteAppKey();  // the whole HKCU\...\Duomira key with its section
+
+// ---------------------------------------------------------------- windows
+
+std::wstring ClassNameOf(HWND window);
+// WM_GETTEXT, with a timeout, so a hung target can't hang the driver.
+std::wstring TextOf(HWND window);
+RECT WindowRectOf(HWND window);  // screen pixels
+bool IsShown(HWND window);       // IsWindowVisible
+
+// Top-level windows of a process, optionally of one class ("" for any).
+std::vector<HWND> TopLevelWindows(DWORD processId, std::wstring_view className = {},
+                                  bool visibleOnly = true);
+// Polls for a top-level window of the process and class; nullptr on timeout.
+HWND WaitForWindow(DWORD processId, std::wstring_view className, DWORD timeoutMs,
+                   bool visibleOnly = true);
+// The same, but ends the test with a message on timeout.
+HWND RequireWindow(DWORD processId, std::wstring_view className, DWORD timeoutMs,
+                   bool visibleOnly = true);
+// A descendant with this control id (GetDlgItem, then all descendants); nullptr if none.
+HWND FindChild(HWND parent, int controlId);
+HWND RequireChild(HWND parent, int controlId);
+
+// Posts BM_CLICK: the button reacts as to a mouse click, and the driver does
+// not wait for the handler (which may open a modal window).
+void ClickButton(HWND button);
+// Sends BM_CLICK and waits until the click has been handled (at most
+// timeoutMs); false on timeout. Not for buttons that open a modal window.
+bool SendClick(HWND button, DWORD timeoutMs = 5000);
+// Posts WM_LBUTTONDOWN/UP at the centre of the window (labels, images).
+void ClickWindow(HWND window);
+// Posts WM_CLOSE.
+void CloseWindow(HWND window);
+
+// While process runs (at most timeoutMs), samples its visible top-level
+// windows; returns the class names of every one that was seen.
+std::vector<std::wstring> VisibleWindowClassesWhileRunning(const Process& process, DWORD timeoutMs);
+
+// ---------------------------------------------------------------- message boxes
+
+inline constexpr wchar_t kMessageBoxClass[] = L"#32770";
+inline constexpr int kMessageBoxTextId = 0xFFFF;
+
+struct MessageBoxInfo {
+    HWND window = nullptr;
+    std::wstring caption;
+    std::wstring text;
+};
+
+// The first visible message box of the process within timeoutMs.
+std::optional<MessageBoxInfo> WaitForMessageBox(DWORD processId, DWORD timeoutMs);
+// Clicks its OK button (IDOK).
+void PressMessageBoxOk(HWND messageBox);
+
+// ---------------------------------------------------------------- files
+
+std::optional<std::string> ReadFileBytes(std::wstring_view path);
+bool WriteFileBytes(std::wstring_view path, std::string_view bytes);
+bool FileExists(std::wstring_view path);
+// ArtifactsDir()\tmp\group.name, emptied at its first use in each test.
+const std::wstring& TestTempDir();
+// Creates the folder path (and its parents); returns it.
+std::wstring MakeDirs(std::wstring_view path);
+
+// ---------------------------------------------------------------- screenshots
+
+// Saves the whole screen (or only rect) as a 24-bit ArtifactsDir()\name.bmp;
+// the runner script turns it into a .png. Returns the path written.
+std::wstring SaveScreenshot(std::wstring_view name, const RECT* rect = nullptr);
+
+// ---------------------------------------------------------------- fake_tool.exe
+
+// fake_tool.exe appends one record per start to the file named by the
+// environment variable DUOMIRA_FAKE_LOG and exits 0. The log is UTF-8, one
+// field per line:
+//
+//   [start]
+//   cmdline=<GetCommandLineW(), exactly>
+//   cwd=<its working directory>
+//   argc=<number of arguments as CommandLineToArgvW splits the command line>
+//   arg=<argument 0>
+//   arg=<argument 1>
+//   ...
+//   [end]
+//
+// In each text '%' and every character below U+0020 are written as %XX (two
+// upper-case hex digits); nothing else is escaped.
+struct FakeRecord {
+    std::wstring commandLine;
+    std::wstring workDir;
+    std::vector<std::wstring> args;
+};
+
+// Makes a fresh log file path in TestTempDir() (no file yet) and sets
+// DUOMIRA_FAKE_LOG to it in the driver's environment, which every process
+// started afterwards inherits. Returns the path.
+std::wstring UseFreshFakeLog();
+// The complete records of the log, oldest first (none when there is no file).
+std::vector<FakeRecord> ReadFakeLog(std::wstring_view path);
+
+}  // namespace duomira::wine

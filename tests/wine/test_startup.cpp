@@ -1,0 +1,311 @@
+// Start-up and pairing of two starts, watched from outside: what each start
+// leaves in the registry, which windows it shows, and the exact command line
+// with which a second start launches the comparison tool (fake_tool.exe).
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "driver.h"
+#include "platform/control_ids.h"
+
+using namespace duomira::wine;
+namespace ids = duomira::ids;
+
+namespace {
+
+constexpr wchar_t kPathError[] = L"DIFFツールのパスが認識できません。指定してください。";
+constexpr wchar_t kNoProgram[] = L"C:\\nowhere\\nothing.exe";
+
+std::wstring FakeTool() { return ExePath(L"fake_tool.exe"); }
+
+// A first start whose window is up and whose path is recorded.
+Process StartFirst(std::wstring_view argument) {
+    Process first = StartDuomira(argument, TestTempDir());
+    RequireWindow(first.Id(), ids::kMainWindowClass, 10000);
+    if (!WaitUntil([&] { return ReadStoredSetting(L"FileName") == std::wstring(argument); }, 5000))
+        FAIL("FileName was not recorded for " + Show(argument));
+    return first;
+}
+
+struct SecondStart {
+    Process process;
+    bool ended = false;
+    std::vector<std::wstring> windowsSeen;  // classes of visible top-level windows
+    Stopwatch sinceEnd;                     // restarted when the end was seen
+};
+
+SecondStart RunSecond(std::wstring_view argument) {
+    SecondStart second;
+    second.process = StartDuomira(argument, TestTempDir());
+    second.windowsSeen = VisibleWindowClassesWhileRunning(second.process, 10000);
+    second.sinceEnd.Restart();
+    second.ended = !second.process.IsRunning();
+    return second;
+}
+
+// The one record of the fake's log; waits for it, since the tool runs on
+// after the start that launched it has ended.
+FakeRecord SingleFakeRecord(const std::wstring& log) {
+    WaitUntil([&] { return !ReadFakeLog(log).empty(); }, 5000);
+    Sleep(100);  // a second, unwanted start would show up by now
+    std::vector<FakeRecord> records = ReadFakeLog(log);
+    REQUIRE_EQ(records.size(), 1u);
+    return records.front();
+}
+
+// After the message of the error path: OK, then Cancel in the tool path
+// dialog should it come up. true when the process has ended.
+bool FinishErrorPath(Process& process, HWND messageBox) {
+    PressMessageBoxOk(messageBox);
+    std::optional<Stopwatch> sinceCancel;
+    return WaitUntil(
+        [&] {
+            if (!process.IsRunning()) return true;
+            if (sinceCancel && sinceCancel->ElapsedMs() < 500) return false;
+            if (HWND dialog = WaitForWindow(process.Id(), ids::kPathDialogClass, 0)) {
+                if (HWND cancel = FindChild(dialog, ids::kPathCommand4)) ClickButton(cancel);
+                sinceCancel.emplace();
+            }
+            return false;
+        },
+        10000);
+}
+
+// The message box of the error path, checked for caption and text.
+HWND RequirePathErrorMessage(const Process& process) {
+    std::optional<MessageBoxInfo> box = WaitForMessageBox(process.Id(), 10000);
+    if (!box) FAIL("no message box");
+    CHECK_EQ(box->caption, L"Duomira");
+    CHECK_EQ(box->text, kPathError);
+    return box->window;
+}
+
+}  // namespace
+
+DUOMIRA_WINE_TEST(startup, start_without_argument_ends_untouched) {
+    // The argument text is what follows the program name and its blanks.
+    for (std::wstring_view argument : {L"", L"   "}) {
+        std::wstring line = Quoted(ExePath(L"Duomira.exe")) + std::wstring(argument);
+        const Context context("command line " + Show(line));
+
+        DeleteAppKey();
+        Process bare = StartProcess(line, TestTempDir());
+        std::vector<std::wstring> windows = VisibleWindowClassesWhileRunning(bare, 5000);
+        CHECK(!bare.IsRunning());
+        CHECK_EQ(windows, std::vector<std::wstring>{});
+        CHECK(!AppKeyExists());
+
+        // Whatever the store holds: not even values that would send a start
+        // with an argument to the error path are looked at.
+        WriteStoredSetting(L"FileName", L"C:\\waiting.txt");
+        WriteStoredSetting(L"SelectExe", L"3");
+        WriteStoredSetting(L"DispStyle", L"x");
+        WriteStoredSetting(L"WinDiffPath", kNoProgram);
+        auto before = AllStoredSettings();
+        Process again = StartProcess(line, TestTempDir());
+        windows = VisibleWindowClassesWhileRunning(again, 5000);
+        CHECK(!again.IsRunning());
+        CHECK_EQ(windows, std::vector<std::wstring>{});
+        CHECK(AllStoredSettings() == before);
+    }
+}
+
+DUOMIRA_WINE_TEST(startup, first_start_records_argument_text_and_waits) {
+    const std::vector<std::wstring> arguments{
+        L"C:\\My Documents\\report 2024.txt",
+        L"\"C:\\My Documents\\report 2024.txt\"",  // the quotes are part of the text
+        L"D:\\作業\\比較　対象\\ﾃｽﾄ 1.txt",
+        L"C:\\",
+    };
+    for (const std::wstring& argument : arguments) {
+        const Context context("argument " + Show(argument));
+        DeleteAppKey();
+        Process first = StartDuomira(argument, TestTempDir());
+        HWND window = RequireWindow(first.Id(), ids::kMainWindowClass, 10000);
+        CHECK(WaitUntil([&] { return ReadStoredSetting(L"FileName").has_value(); }, 2000));
+        CHECK_EQ(ReadStoredSetting(L"FileName"), argument);
+        CHECK_EQ(TextOf(RequireChild(window, ids::kMainLabel2)), argument);
+        if (&argument == &arguments.front()) {
+            Sleep(300);  // let the controls paint
+            SaveScreenshot(L"startup-first-start");
+        }
+
+        // It keeps waiting for its partner ...
+        Sleep(700);
+        CHECK(first.IsRunning());
+        // ... until FileName is cleared.
+        WriteStoredSetting(L"FileName", L"");
+        CHECK(first.WaitForExit(2000));
+    }
+}
+
+DUOMIRA_WINE_TEST(startup, second_start_launches_tool_and_ends_pairing) {
+    struct Case {
+        const wchar_t* selectExe;
+        const wchar_t* subFlg;
+        std::wstring first, second;
+        std::wstring switches;  // between the tool path and the paths
+    };
+    const std::vector<Case> cases{
+        {L"0", L"", L"C:\\work\\old\\list.txt", L"C:\\work\\new\\list.txt", L" "},
+        {L"0", L"1", L"C:\\work\\old", L"C:\\work\\new", L" -D "},
+        {L"1", L"", L"C:\\work\\old\\list.txt", L"C:\\work\\new\\list.txt", L" "},
+        {L"1", L"1", L"C:\\work\\old", L"C:\\work\\new", L" -r "},
+    };
+    double slowestEndMs = 0;
+    for (const Case& c : cases) {
+        const Context context("SelectExe " + ToUtf8(c.selectExe) + ", SubFlg " + Show(c.subFlg));
+        DeleteAppKey();
+        // Only the chosen tool's path names a program: the other one fails.
+        const bool winMerge = c.selectExe == std::wstring(L"1");
+        WriteStoredSetting(L"WinDiffPath", winMerge ? kNoProgram : FakeTool());
+        WriteStoredSetting(L"WinMergePath", winMerge ? FakeTool() : kNoProgram);
+        WriteStoredSetting(L"SelectExe", c.selectExe);
+        WriteStoredSetting(L"SubFlg", c.subFlg);
+        const std::wstring log = UseFreshFakeLog();
+
+        Process first = StartFirst(c.first);
+        // A second start applies its (hidden) window's display style too:
+        // with none stored it is the detailed style, recorded as "3".
+        DeleteStoredSetting(L"DispStyle");
+        SecondStart second = RunSecond(c.second);
+        REQUIRE(second.ended);
+        CHECK(first.WaitForExit(3000));
+        const double firstEndMs = second.sinceEnd.ElapsedMs();
+        slowestEndMs = std::max(slowestEndMs, firstEndMs);
+        CHECK(firstEndMs <= 1000.0);
+        CHECK_EQ(second.windowsSeen, std::vector<std::wstring>{});
+
+        const FakeRecord tool = SingleFakeRecord(log);
+        const std::wstring expected = FakeTool() + c.switches + Quoted(c.first) + L" " + Quoted(c.second);
+        CHECK_EQ(tool.commandLine, expected);
+        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+        CHECK_EQ(ReadStoredSetting(L"DispStyle"), L"3");
+        // A completed pairing leaves the subdirectory option cleared.
+        CHECK_EQ(ReadStoredSetting(L"SubFlg"), L"");
+    }
+    Note("the first start ended at most " + std::to_string(static_cast<int>(slowestEndMs)) +
+         " ms after the second");
+}
+
+DUOMIRA_WINE_TEST(startup, paths_reach_tool_as_single_arguments) {
+    struct Case {
+        std::wstring recorded;  // FileName as a first start left it
+        std::wstring argument;  // the second start's argument text
+        std::wstring first, second;  // what the tool must receive
+    };
+    const std::vector<Case> cases{
+        {L"\"C:\\My Files\\a.txt\"", L"\"C:\\My Files\\b.txt\"", L"C:\\My Files\\a.txt", L"C:\\My Files\\b.txt"},
+        {L"C:\\My Files\\a.txt", L"\"D:\\other dir\"", L"C:\\My Files\\a.txt", L"D:\\other dir"},
+        {L"C:\\", L"D:\\data", L"C:\\", L"D:\\data"},
+        {L"\"C:\\\"", L"\"D:\\\"", L"C:\\", L"D:\\"},
+        {L"C:\\same.txt", L"C:\\same.txt", L"C:\\same.txt", L"C:\\same.txt"},
+        {L"C:\\資料\\ﾃｽﾄ　１.txt", L"C:\\資料\\ﾃｽﾄ　２.txt", L"C:\\資料\\ﾃｽﾄ　１.txt", L"C:\\資料\\ﾃｽﾄ　２.txt"},
+    };
+    for (const Case& c : cases) {
+        const Context context("FileName " + Show(c.recorded) + ", argument " + Show(c.argument));
+        DeleteAppKey();
+        WriteStoredSetting(L"WinDiffPath", FakeTool());
+        // A path left by a first start that no longer runs pairs all the same.
+        WriteStoredSetting(L"FileName", c.recorded);
+        const std::wstring log = UseFreshFakeLog();
+
+        SecondStart second = RunSecond(c.argument);
+        REQUIRE(second.ended);
+        const FakeRecord tool = SingleFakeRecord(log);
+        if (!CHECK_EQ(tool.args, (std::vector<std::wstring>{FakeTool(), c.first, c.second})))
+            Note("command line " + Show(tool.commandLine));
+        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+    }
+}
+
+DUOMIRA_WINE_TEST(startup, tool_path_with_blanks_is_started) {
+    // As with a tool under "C:\Program Files".
+    const std::wstring dir = MakeDirs(TestTempDir() + L"\\Diff Tools");
+    const std::wstring tool = dir + L"\\fake tool.exe";
+    REQUIRE(CopyFileW(FakeTool().c_str(), tool.c_str(), FALSE));
+    WriteStoredSetting(L"SelectExe", L"1");
+    WriteStoredSetting(L"WinMergePath", tool);
+    WriteStoredSetting(L"FileName", L"C:\\a.txt");
+    const std::wstring log = UseFreshFakeLog();
+
+    SecondStart second = RunSecond(L"C:\\b.txt");
+    REQUIRE(second.ended);
+    const FakeRecord started = SingleFakeRecord(log);
+    REQUIRE(started.args.size() >= 3);
+    CHECK_EQ(started.args[started.args.size() - 2], L"C:\\a.txt");
+    CHECK_EQ(started.args.back(), L"C:\\b.txt");
+    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+}
+
+DUOMIRA_WINE_TEST(startup, tool_that_cannot_start_shows_message_and_drops_pair) {
+    for (const wchar_t* selectExe : {L"0", L"1"}) {
+        const Context context("SelectExe " + ToUtf8(selectExe));
+        DeleteAppKey();
+        WriteStoredSetting(L"SelectExe", selectExe);
+        WriteStoredSetting(L"WinDiffPath", kNoProgram);
+        WriteStoredSetting(L"WinMergePath", kNoProgram);
+        const std::wstring log = UseFreshFakeLog();
+
+        Process first = StartFirst(L"C:\\work\\a.txt");
+        Process second = StartDuomira(L"C:\\work\\b.txt", TestTempDir());
+        HWND box = RequirePathErrorMessage(second);
+        SaveScreenshot(L"startup-path-error-" + std::wstring(selectExe));
+
+        // While the user reads the message, the pick still waits.
+        Sleep(700);
+        CHECK(first.IsRunning());
+        CHECK_EQ(ReadStoredSetting(L"FileName"), L"C:\\work\\a.txt");
+        CHECK(TopLevelWindows(second.Id(), ids::kMainWindowClass).empty());
+
+        CHECK(FinishErrorPath(second, box));
+        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+        CHECK(first.WaitForExit(2000));
+        CHECK(ReadFakeLog(log).empty());
+    }
+}
+
+DUOMIRA_WINE_TEST(startup, unusable_stored_numbers_take_error_path) {
+    struct Case {
+        const wchar_t* key;
+        const wchar_t* value;
+        const wchar_t* recorded;  // FileName before the start: "" = a first start
+    };
+    const std::vector<Case> cases{
+        {L"DispStyle", L"x", L""},
+        {L"DispStyle", L"x", L"C:\\work\\a.txt"},
+        {L"DispStyle", L"40000", L"C:\\work\\a.txt"},
+        {L"SelectExe", L"3", L"C:\\work\\a.txt"},
+        {L"SelectExe", L"-1", L"C:\\work\\a.txt"},
+    };
+    for (const Case& c : cases) {
+        const Context context(ToUtf8(c.key) + " " + Show(c.value) + ", FileName " + Show(c.recorded));
+        DeleteAppKey();
+        WriteStoredSetting(L"WinDiffPath", FakeTool());
+        WriteStoredSetting(c.key, c.value);
+        WriteStoredSetting(L"FileName", c.recorded);
+        const std::wstring log = UseFreshFakeLog();
+
+        Process start = StartDuomira(L"C:\\work\\b.txt", TestTempDir());
+        HWND box = RequirePathErrorMessage(start);
+        // The path is not recorded, and no window comes up.
+        CHECK_EQ(ReadStoredSetting(L"FileName"), c.recorded);
+        CHECK(TopLevelWindows(start.Id(), ids::kMainWindowClass).empty());
+        CHECK(FinishErrorPath(start, box));
+        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+        CHECK(ReadFakeLog(log).empty());
+    }
+}
+
+DUOMIRA_WINE_TEST(startup, first_start_with_bad_tool_index_ends_by_its_timer) {
+    // The window is loaded (and its timer runs) before the option fails; with
+    // FileName still empty the next tick ends the process, OK or not.
+    WriteStoredSetting(L"SelectExe", L"3");
+    Process start = StartDuomira(L"C:\\work\\a.txt", TestTempDir());
+    HWND box = RequirePathErrorMessage(start);
+    Stopwatch sinceMessage;
+    const bool endedAlone = start.WaitForExit(1000);
+    if (!CHECK(endedAlone)) FinishErrorPath(start, box);
+    Note("ended " + std::to_string(static_cast<int>(sinceMessage.ElapsedMs())) + " ms after the message appeared");
+    CHECK_EQ(ReadStoredSetting(L"FileName").value_or(L""), L"");
+}
