@@ -29,7 +29,8 @@ set "TEXT=Diffﾂｰﾙで比較"
 set "ROOT=HKCU\Software\Classes"
 set "RESULT=0"
 
-rem パスに & や ! が含まれていても崩れないよう、ここから先は !EXE! で参照する
+rem フォルダ名にアンパサンドや感嘆符が含まれていても崩れないよう、
+rem ここから先は EXE を遅延展開 (感嘆符で囲む形) で参照する。
 setlocal EnableDelayedExpansion
 
 if not exist "!EXE!" goto :no_exe
