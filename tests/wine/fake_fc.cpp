@@ -2,7 +2,9 @@
 //
 // - Appends one record to the UTF-8 log named by DUOMIRA_FAKE_LOG, in the
 //   format of fake_tool.exe (driver.h, ReadFakeLog): command line, working
-//   directory and the arguments as CommandLineToArgvW splits them.
+//   directory and the arguments as CommandLineToArgvW splits them, and one
+//   more field, "stdout=<the file its standard output goes to>" (empty when
+//   that is no file), which ReadFakeLog skips.
 // - When DUOMIRA_FAKE_FC_COPY names a file, copies "diff_tmp.bat" of its
 //   working directory there first: the script deletes itself later, and this
 //   is the moment it surely still exists.
@@ -25,8 +27,8 @@ namespace {
 
 std::string Convert(UINT codePage, std::wstring_view text) {
     if (text.empty()) return {};
-    int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                   nullptr, nullptr);
+    int size = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr,
+                                   0, nullptr, nullptr);
     std::string out(size, '\0');
     WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
                         nullptr, nullptr);
@@ -58,8 +60,8 @@ std::wstring Environment(const wchar_t* name) {
 
 void Append(const std::wstring& path, const std::string& record) {
     for (int attempt = 0; attempt < 200; ++attempt) {
-        HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             DWORD written = 0;
             WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
@@ -68,6 +70,19 @@ void Append(const std::wstring& path, const std::string& record) {
         }
         Sleep(10);
     }
+}
+
+// The full path of the file behind standard output, without the "\\?\" prefix.
+std::wstring OutputFileName() {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (!out || out == INVALID_HANDLE_VALUE || GetFileType(out) != FILE_TYPE_DISK) return {};
+    wchar_t path[MAX_PATH * 4];
+    DWORD length =
+        GetFinalPathNameByHandleW(out, path, static_cast<DWORD>(std::size(path)), VOLUME_NAME_DOS);
+    if (length == 0 || length >= std::size(path)) return {};
+    std::wstring_view name(path, length);
+    if (name.substr(0, 4) == L"\\\\?\\") name.remove_prefix(4);
+    return std::wstring(name);
 }
 
 }  // namespace
@@ -90,6 +105,7 @@ int wmain() {
         record += "cwd=" + Field(std::wstring_view(dir, dirLength)) + "\n";
         record += "argc=" + std::to_string(argc) + "\n";
         for (int i = 0; i < argc; ++i) record += "arg=" + Field(argv[i]) + "\n";
+        record += "stdout=" + Field(OutputFileName()) + "\n";
         record += "[end]\n";
         Append(log, record);
     }

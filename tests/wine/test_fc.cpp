@@ -1,0 +1,598 @@
+// The FC result script, run for real: a second start with the FC command
+// chosen writes diff_tmp.bat into its working directory and starts it through
+// the command interpreter. fake_fc.exe stands in for FC: it records how it was
+// started and where its output went, and copies the script before the script
+// deletes itself. The test reads the script's console, lets it end at its
+// final "pause", and leaves no process of it behind.
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <cwctype>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "driver.h"
+#include "platform/control_ids.h"
+
+using namespace duomira::wine;
+namespace ids = duomira::ids;
+
+namespace {
+
+constexpr wchar_t kPathError[] = L"DIFFツールのパスが認識できません。指定してください。";
+
+std::wstring FakeFc() { return ExePath(L"fake_fc.exe"); }
+
+// ---------------------------------------------------------------- script text
+
+// Text in code page 932, as a Japanese system's ANSI conversion writes it.
+// nullopt when a character has no representation there.
+std::optional<std::string> Cp932(std::wstring_view text) {
+    if (text.empty()) return std::string();
+    BOOL usedDefault = FALSE;
+    const int size =
+        WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                            nullptr, 0, nullptr, &usedDefault);
+    if (size <= 0 || usedDefault) return std::nullopt;
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                        bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+std::wstring FromCp932(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    const int size =
+        MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    return text;
+}
+
+const std::wstring kRule = L"echo #####################################################";
+const std::wstring kBanner[] = {
+    L"echo   ★Duomiraツール起動★",
+    L"echo   出力が終わりました。任意場所に保存して下さい。",
+    L"echo   出力結果保存後この画面は消去しますので閉じないで下さい。",
+};
+
+// The whole script around its FC line, CR LF after every line but "pause".
+std::string ExpectedScript(std::string_view line2) {
+    const std::wstring lines[] = {
+        L"@echo off",
+        L"",  // line 2
+        kRule,
+        kBanner[0],
+        kBanner[1],
+        kBanner[2],
+        kRule,
+        L"rem pause",
+        L"diff_tmp.txt",
+        L"del diff_tmp.txt",
+        L"del diff_tmp.bat",
+        L"if exist diff_tmp.txt echo [ｴﾗｰ:diff_tmp.txt削除に失敗。削除して下さい。] & goto Err",
+        L"if exist diff_tmp.bat echo [ｴﾗｰ:diff_tmp.bat削除に失敗。削除して下さい。] & goto Err",
+        L":Err",
+        L"pause",
+    };
+    std::string bytes;
+    for (size_t i = 0; i < std::size(lines); ++i) {
+        bytes += i == 1 ? std::string(line2) : Cp932(lines[i]).value();
+        if (i + 1 < std::size(lines)) bytes += "\r\n";
+    }
+    return bytes;
+}
+
+// Line 2 of a script (between the first and second CR LF).
+std::string ScriptLine2(const std::string& script) {
+    const size_t begin = script.find("\r\n");
+    if (begin == std::string::npos) return {};
+    const size_t end = script.find("\r\n", begin + 2);
+    return script.substr(begin + 2, end == std::string::npos ? std::string::npos : end - begin - 2);
+}
+
+// ---------------------------------------------------------------- processes
+
+// Starts Duomira.exe as the shell's menu does: from a process without a
+// console. (Started like the driver's other programs, it would share the
+// driver's console and standard handles, and so would the script's
+// interpreter: no window of its own, and its "pause" would read the driver's
+// empty input and return at once.)
+Process StartFromShell(std::wstring_view argumentText, const std::wstring& workDir) {
+    std::wstring line = DuomiraCommandLine(argumentText);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                        workDir.c_str(), &startup, &info))
+        FAIL("CreateProcessW failed (error " + std::to_string(GetLastError()) + ") for " +
+             Show(line));
+    CloseHandle(info.hThread);
+    return Process(info.hProcess, info.dwProcessId);
+}
+
+struct ProcessEntry {
+    DWORD id;
+    DWORD parent;
+    std::wstring exe;
+};
+
+std::vector<ProcessEntry> Processes() {
+    std::vector<ProcessEntry> list;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return list;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
+        list.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
+    CloseHandle(snapshot);
+    return list;
+}
+
+// Running processes started by parent, optionally only those of one file name.
+std::vector<DWORD> ChildrenOf(DWORD parent, std::wstring_view exe = {}) {
+    std::vector<DWORD> ids;
+    for (const ProcessEntry& p : Processes())
+        if (p.parent == parent &&
+            (exe.empty() || _wcsicmp(p.exe.c_str(), std::wstring(exe).c_str()) == 0))
+            ids.push_back(p.id);
+    return ids;
+}
+
+bool IsRunning(DWORD id) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+    if (!process) return false;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+void KillTree(DWORD id) {
+    for (DWORD child : ChildrenOf(id)) KillTree(child);
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 2000);
+        CloseHandle(process);
+    }
+}
+
+// The driver ends only Duomira.exe and the fakes between tests; the command
+// interpreter that a second start leaves behind (with its console and whatever
+// the script opened) is ended here when the test is over, pass or fail. Also
+// clears DUOMIRA_FAKE_FC_COPY.
+class ScriptCleanup {
+  public:
+    ScriptCleanup() = default;
+    ScriptCleanup(const ScriptCleanup&) = delete;
+    ScriptCleanup& operator=(const ScriptCleanup&) = delete;
+    ~ScriptCleanup() {
+        for (DWORD start : starts_)
+            for (DWORD cmd : ChildrenOf(start, L"cmd.exe")) KillTree(cmd);
+        SetEnvironmentVariableW(L"DUOMIRA_FAKE_FC_COPY", nullptr);
+    }
+    void Watch(const Process& start) { starts_.push_back(start.Id()); }
+
+  private:
+    std::vector<DWORD> starts_;
+};
+
+// ---------------------------------------------------------------- the script's console
+
+// The driver joins the console of another process while this lives: reads its
+// screen, types into it. Its own standard handles are put back afterwards.
+class ForeignConsole {
+  public:
+    explicit ForeignConsole(DWORD processId) {
+        for (size_t i = 0; i < 3; ++i) saved_[i] = GetStdHandle(kStd[i]);
+        FreeConsole();
+        attached_ = AttachConsole(processId) != FALSE;
+        if (!attached_) return;
+        out_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        in_ = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    ~ForeignConsole() {
+        if (out_ != INVALID_HANDLE_VALUE) CloseHandle(out_);
+        if (in_ != INVALID_HANDLE_VALUE) CloseHandle(in_);
+        if (attached_) FreeConsole();
+        for (size_t i = 0; i < 3; ++i) SetStdHandle(kStd[i], saved_[i]);
+    }
+    ForeignConsole(const ForeignConsole&) = delete;
+    ForeignConsole& operator=(const ForeignConsole&) = delete;
+
+    bool Attached() const {
+        return attached_ && out_ != INVALID_HANDLE_VALUE && in_ != INVALID_HANDLE_VALUE;
+    }
+
+    // The screen's rows up to the cursor, blanks at their ends cut.
+    std::vector<std::wstring> Lines() const {
+        std::vector<std::wstring> lines;
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        if (!GetConsoleScreenBufferInfo(out_, &info)) return lines;
+        std::wstring row(static_cast<size_t>(info.dwSize.X), L' ');
+        for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
+            DWORD read = 0;
+            ReadConsoleOutputCharacterW(out_, row.data(), info.dwSize.X, COORD{0, y}, &read);
+            std::wstring line = row.substr(0, read);
+            line.erase(line.find_last_not_of(L' ') + 1);
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    // One press and release of Enter.
+    bool PressEnter() const {
+        INPUT_RECORD keys[2]{};
+        for (int i = 0; i < 2; ++i) {
+            keys[i].EventType = KEY_EVENT;
+            keys[i].Event.KeyEvent.bKeyDown = i == 0;
+            keys[i].Event.KeyEvent.wRepeatCount = 1;
+            keys[i].Event.KeyEvent.wVirtualKeyCode = VK_RETURN;
+            keys[i].Event.KeyEvent.uChar.UnicodeChar = L'\r';
+        }
+        DWORD written = 0;
+        return WriteConsoleInputW(in_, keys, 2, &written) && written == 2;
+    }
+
+  private:
+    static constexpr DWORD kStd[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    HANDLE saved_[3]{};
+    bool attached_ = false;
+    HANDLE out_ = INVALID_HANDLE_VALUE;
+    HANDLE in_ = INVALID_HANDLE_VALUE;
+};
+
+// ---------------------------------------------------------------- one FC comparison
+
+bool SameText(std::wstring_view a, std::wstring_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [](wchar_t x, wchar_t y) { return std::towlower(x) == std::towlower(y); });
+}
+
+// Whether two paths name the same file or folder (same volume, same file id).
+bool SameItem(const std::wstring& a, const std::wstring& b) {
+    auto identify = [](const std::wstring& path) -> std::optional<std::pair<DWORD, ULONGLONG>> {
+        HANDLE file =
+            CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+        BY_HANDLE_FILE_INFORMATION info{};
+        const bool ok = GetFileInformationByHandle(file, &info) != FALSE;
+        CloseHandle(file);
+        if (!ok) return std::nullopt;
+        return std::make_pair(info.dwVolumeSerialNumber,
+                              (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) |
+                                  info.nFileIndexLow);
+    };
+    auto idA = identify(a);
+    return idA && idA == identify(b);
+}
+
+// The "stdout=" field of fake_fc.exe's last record (its %XX escapes undone).
+std::wstring FcOutputFile(const std::wstring& log) {
+    const std::string bytes = ReadFileBytes(log).value_or("");
+    const size_t at = bytes.rfind("\nstdout=");
+    if (at == std::string::npos) return {};
+    const size_t begin = at + 8;
+    const std::string field = bytes.substr(begin, bytes.find('\n', begin) - begin);
+    std::string raw;
+    for (size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '%' && i + 2 < field.size()) {
+            raw += static_cast<char>(std::stoi(field.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            raw += field[i];
+        }
+    }
+    return FromUtf8(raw);
+}
+
+struct ScriptRun {
+    std::optional<std::string> script;    // diff_tmp.bat as it was when FC ran
+    std::optional<FakeRecord> fc;         // how FC was started
+    std::wstring fcOutput;                // where FC's output went
+    double msToFc = 0;                    // from the second start to FC's start
+    Stopwatch sinceSecondEnded;
+    bool secondEnded = false;
+    bool cmdStarted = false;
+    bool consoleRead = false;
+    std::vector<std::wstring> console;    // the script's screen before its last "pause"
+    std::set<HWND> consoleWindows;        // visible windows of its console host
+    bool consoleWindowRestored = false;   // one of them seen not minimised
+    bool consoleWindowActive = false;     // one of them seen in the foreground
+    bool editorSeen = false;              // line 9 opened the report in a window
+    std::wstring editorText;              // what that window showed
+    bool cmdEnded = false;                // the script ran to its end
+    size_t fcStarts = 0;                  // FC starts in all
+};
+
+// A second start for the FC command with argumentText, in workDir; then the
+// script is followed to its end. FileName and CmdPath must be set.
+ScriptRun RunFcComparison(ScriptCleanup& cleanup, std::wstring_view argumentText,
+                          const std::wstring& workDir) {
+    ScriptRun run;
+    const std::wstring log = UseFreshFakeLog();
+    const std::wstring copy = log + L".script.bat";
+    SetEnvironmentVariableW(L"DUOMIRA_FAKE_FC_COPY", copy.c_str());
+    WriteStoredSetting(L"SelectExe", L"2");
+
+    Stopwatch sinceStart;
+    Process second = StartFromShell(argumentText, workDir);
+    cleanup.Watch(second);
+    const bool fcStarted = WaitUntil([&] { return !ReadFakeLog(log).empty(); }, 10000, 5);
+    run.msToFc = sinceStart.ElapsedMs();
+    run.secondEnded = second.WaitForExit(5000);
+    run.sinceSecondEnded.Restart();
+    if (!fcStarted) return run;
+    run.fc = ReadFakeLog(log).front();
+    run.fcOutput = FcOutputFile(log);
+    run.script = ReadFileBytes(copy);
+
+    std::vector<DWORD> cmds;
+    run.cmdStarted =
+        WaitUntil([&] { return !(cmds = ChildrenOf(second.Id(), L"cmd.exe")).empty(); }, 3000);
+    if (!run.cmdStarted) return run;
+    const DWORD cmd = cmds.front();
+
+    // Line 9 may open the report in an editor, which the script waits for;
+    // once the report has been deleted (line 10) the script heads for "pause".
+    const std::wstring report = workDir + L"\\diff_tmp.txt";
+    std::optional<Stopwatch> lastKey;
+    run.cmdEnded = WaitUntil(
+        [&] {
+            if (!IsRunning(cmd)) return true;
+            // The script's window: minimised, and the focus stays where it was.
+            for (DWORD host : ChildrenOf(cmd, L"conhost.exe")) {
+                for (HWND window : TopLevelWindows(host)) {
+                    run.consoleWindows.insert(window);
+                    if (!IsIconic(window)) run.consoleWindowRestored = true;
+                    if (GetForegroundWindow() == window) run.consoleWindowActive = true;
+                }
+            }
+            if (!run.editorSeen) {
+                for (DWORD child : ChildrenOf(cmd)) {
+                    for (HWND editor : TopLevelWindows(child, L"Notepad")) {
+                        run.editorSeen = true;
+                        if (HWND edit = FindWindowExW(editor, nullptr, L"Edit", nullptr))
+                            run.editorText = TextOf(edit);
+                        duomira::wine::CloseWindow(editor);
+                    }
+                }
+            }
+            if (FileExists(report)) return false;
+            ForeignConsole console(cmd);
+            if (!console.Attached()) return false;
+            if (!run.consoleRead) {
+                run.console = console.Lines();
+                run.consoleRead = true;
+            }
+            if (!lastKey || lastKey->ElapsedMs() >= 200) {
+                console.PressEnter();
+                lastKey.emplace();
+            }
+            return false;
+        },
+        10000, 20);
+    if (!run.cmdEnded) KillTree(cmd);
+    run.fcStarts = ReadFakeLog(log).size();
+    return run;
+}
+
+// Whether the rows hold the banner of lines 3 to 7, as echo prints it.
+bool ShowsBanner(const std::vector<std::wstring>& rows) {
+    std::vector<std::wstring> banner{kRule.substr(5)};
+    for (const std::wstring& line : kBanner) banner.push_back(line.substr(5));
+    banner.push_back(kRule.substr(5));
+    return std::search(rows.begin(), rows.end(), banner.begin(), banner.end()) != rows.end();
+}
+
+// The checks every comparison shares: FC ran once, in workDir, with its output
+// in the report there, on exactly the two paths; the script window came up
+// minimised without the focus, showed the banner, and the script ran to its
+// end, deleting the report and itself.
+void CheckComparison(const ScriptRun& run, const std::wstring& workDir, const std::wstring& first,
+                     const std::wstring& second) {
+    REQUIRE(run.fc.has_value());
+    CHECK(run.secondEnded);
+    CHECK_EQ(run.fcStarts, 1u);
+    CHECK_EQ(run.fc->args, (std::vector<std::wstring>{FakeFc(), first, second}));
+    CHECK(SameText(run.fc->workDir, workDir));
+    if (!CHECK(SameText(run.fcOutput, workDir + L"\\diff_tmp.txt")))
+        Note("FC's output went to " + Show(run.fcOutput));
+    REQUIRE(run.cmdStarted);
+    CHECK(!run.consoleWindows.empty());
+    CHECK(!run.consoleWindowRestored);
+    CHECK(!run.consoleWindowActive);
+    if (run.editorSeen) {
+        const std::wstring report =
+            L"fake_fc report\r\nargc=3\r\narg1=" + first + L"\r\narg2=" + second + L"\r\n";
+        CHECK_EQ(run.editorText, report);
+    }
+    CHECK(run.consoleRead);
+    if (!CHECK(ShowsBanner(run.console))) Note("console: " + Show(run.console));
+    CHECK(run.cmdEnded);
+    CHECK(WaitUntil(
+        [&] {
+            return !FileExists(workDir + L"\\diff_tmp.txt") &&
+                   !FileExists(workDir + L"\\diff_tmp.bat");
+        },
+        2000));
+    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+}
+
+// The error path: the message box, OK, then the tool path dialog must come
+// up; "キャンセル" closes it and the start ends.
+void FinishErrorPath(Process& start) {
+    std::optional<MessageBoxInfo> box = WaitForMessageBox(start.Id(), 10000);
+    if (!box) FAIL("no message box");
+    CHECK_EQ(box->caption, L"Duomira");
+    CHECK_EQ(box->text, kPathError);
+    PressMessageBoxOk(box->window);
+    HWND dialog = RequireWindow(start.Id(), ids::kPathDialogClass, 10000);
+    ClickButton(RequireChild(dialog, ids::kPathCommand4));
+    CHECK(start.WaitForExit(5000));
+}
+
+}  // namespace
+
+DUOMIRA_WINE_TEST(fc, second_start_runs_script_on_both_paths) {
+    ScriptCleanup cleanup;
+    const std::wstring temp = TestTempDir();
+    const std::wstring fc = FakeFc();
+    struct Case {
+        std::wstring name;
+        bool firstStart;             // a waiting first instance, or only FileName left over
+        std::wstring recorded;       // the first pick's argument text
+        std::wstring argument;       // the second pick's
+        std::wstring first, second;  // what FC must receive
+        std::wstring line2;          // the script's FC line
+        std::string oldScript;       // a diff_tmp.bat already in the working folder
+    };
+    const std::wstring a = temp + L"\\old (1) & co\\list 100%.txt";
+    const std::wstring b = temp + L"\\new ^ 2!\\list %PATH%.txt";
+    const std::wstring c = temp + L"\\資料\\ﾃｽﾄ　１.txt";
+    const std::wstring d = temp + L"\\資料\\表ソ";  // its last character's second byte is 5C
+    std::string junk;
+    for (int i = 0; i < 2000; ++i) junk += "echo leftover line " + std::to_string(i) + "\r\n";
+    const std::vector<Case> cases{
+        {L"specials", true, a, b, a, b,
+         L"\"" + fc + L"\" \"" + temp + L"\\old (1) & co\\list 100%%.txt\" \"" + temp +
+             L"\\new ^ 2!\\list %%PATH%%.txt\" > diff_tmp.txt",
+         ""},
+        {L"roots", false, L"\"C:\\\"", L"Z:\\", L"C:\\", L"Z:\\",
+         L"\"" + fc + L"\" \"C:\\\\\" \"Z:\\\\\" > diff_tmp.txt", junk},
+        {L"japanese", false, c, L"\"" + d + L"\"", c, d,
+         L"\"" + fc + L"\" \"" + c + L"\" \"" + d + L"\" > diff_tmp.txt", ""},
+    };
+    double slowestToFc = 0, slowestFirstEnd = 0;
+    bool editorSeen = false;
+    for (const Case& k : cases) {
+        const Context context(ToUtf8(k.name));
+        DeleteAppKey();
+        WriteStoredSetting(L"CmdPath", fc);
+        WriteStoredSetting(L"SelectExe", L"2");
+        const std::wstring workDir = MakeDirs(temp + L"\\run-" + k.name);
+        if (!k.oldScript.empty()) REQUIRE(WriteFileBytes(workDir + L"\\diff_tmp.bat", k.oldScript));
+
+        std::optional<Process> first;
+        if (k.firstStart) {
+            first = StartFromShell(k.recorded, temp);
+            RequireWindow(first->Id(), ids::kMainWindowClass, 10000);
+            REQUIRE(WaitUntil([&] { return ReadStoredSetting(L"FileName") == k.recorded; }, 5000));
+        } else {
+            WriteStoredSetting(L"FileName", k.recorded);
+        }
+
+        ScriptRun run = RunFcComparison(cleanup, k.argument, workDir);
+        if (first) {
+            CHECK(first->WaitForExit(3000));
+            const double endMs = run.sinceSecondEnded.ElapsedMs();
+            slowestFirstEnd = std::max(slowestFirstEnd, endMs);
+            CHECK(endMs <= 1000.0);
+        }
+        slowestToFc = std::max(slowestToFc, run.msToFc);
+        REQUIRE(run.script.has_value());
+        const std::string expected = ExpectedScript(Cp932(k.line2).value());
+        if (!CHECK(*run.script == expected))
+            Note("line 2 written: " + Show(FromCp932(ScriptLine2(*run.script))) + ", " +
+                 std::to_string(run.script->size()) + " bytes, expected " +
+                 std::to_string(expected.size()));
+        CheckComparison(run, workDir, k.first, k.second);
+        editorSeen = editorSeen || run.editorSeen;
+    }
+    Note(editorSeen ? "line 9 opened the report in Notepad"
+                    : "line 9 opened no window (this interpreter runs no document by its type)");
+    Note("second start to FC start: at most " + std::to_string(static_cast<int>(slowestToFc)) +
+         " ms; the first start ended " + std::to_string(static_cast<int>(slowestFirstEnd)) +
+         " ms after the second");
+}
+
+DUOMIRA_WINE_TEST(fc, path_outside_ansi_code_page_uses_short_name) {
+    ScriptCleanup cleanup;
+    const std::wstring temp = TestTempDir();
+    const std::wstring folder = MakeDirs(temp + L"\\café œuvre");
+    const std::wstring file = folder + L"\\note.txt";
+    REQUIRE(WriteFileBytes(file, "note\r\n"));
+    const std::wstring toolDir = MakeDirs(temp + L"\\outils é");
+    const std::wstring tool = toolDir + L"\\fake_fc.exe";
+    REQUIRE(CopyFileW(FakeFc().c_str(), tool.c_str(), FALSE));
+
+    // Whether this system keeps short names that its ANSI code page can spell.
+    wchar_t shortName[MAX_PATH * 2] = {};
+    const DWORD length = GetShortPathNameW(folder.c_str(), shortName, MAX_PATH * 2);
+    const bool shortNames = length > 0 && Cp932(std::wstring_view(shortName, length)).has_value();
+    Note(std::string("short names: ") +
+         (shortNames ? Show(std::wstring(shortName, length)) : "none"));
+
+    const std::wstring workDir = MakeDirs(temp + L"\\run");
+    WriteStoredSetting(L"CmdPath", tool);
+    WriteStoredSetting(L"FileName", file);
+    if (shortNames) {
+        ScriptRun run = RunFcComparison(cleanup, folder, workDir);
+        REQUIRE(run.script.has_value());
+        // The script's FC line spells each item in the ANSI code page, with no
+        // stand-in characters, and everything else is the usual script.
+        const std::string line2 = ScriptLine2(*run.script);
+        CHECK_EQ(*run.script, ExpectedScript(line2));
+        CHECK(line2.find('?') == std::string::npos);
+        CHECK(Cp932(FromCp932(line2)) == line2);
+        REQUIRE(run.fc.has_value());
+        REQUIRE_EQ(run.fc->args.size(), 3u);
+        CHECK(SameItem(run.fc->args[0], tool));
+        CHECK(SameItem(run.fc->args[1], file));
+        CHECK(SameItem(run.fc->args[2], folder));
+        Note("FC line: " + Show(FromCp932(line2)));
+        CHECK(run.cmdEnded);
+        CHECK(WaitUntil([&] { return !FileExists(workDir + L"\\diff_tmp.bat"); }, 2000));
+        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+    }
+
+    // An item that doesn't exist has no short name: nothing is written or
+    // started, and the pair is dropped.
+    const std::wstring missing = temp + L"\\déjà vu\\gone.txt";
+    for (const std::wstring& argument : {missing, shortNames ? std::wstring() : folder}) {
+        if (argument.empty()) continue;
+        const Context context("argument " + Show(argument));
+        const std::wstring log = UseFreshFakeLog();
+        WriteStoredSetting(L"SelectExe", L"2");
+        WriteStoredSetting(L"FileName", file);
+        Process second = StartFromShell(argument, workDir);
+        cleanup.Watch(second);
+        FinishErrorPath(second);
+        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+        CHECK(!FileExists(workDir + L"\\diff_tmp.bat"));
+        CHECK(ChildrenOf(second.Id()).empty());
+        CHECK(ReadFakeLog(log).empty());
+    }
+}
+
+DUOMIRA_WINE_TEST(fc, script_that_cannot_be_written_takes_error_path) {
+    ScriptCleanup cleanup;
+    // A folder in the way: even an administrator can't create the file.
+    const std::wstring workDir = MakeDirs(TestTempDir() + L"\\run");
+    MakeDirs(workDir + L"\\diff_tmp.bat");
+    WriteStoredSetting(L"SelectExe", L"2");
+    WriteStoredSetting(L"CmdPath", FakeFc());
+    const std::wstring log = UseFreshFakeLog();
+
+    Process first = StartFromShell(L"C:\\work\\a.txt", TestTempDir());
+    RequireWindow(first.Id(), ids::kMainWindowClass, 10000);
+    REQUIRE(WaitUntil([] { return ReadStoredSetting(L"FileName") == L"C:\\work\\a.txt"; }, 5000));
+
+    Process second = StartFromShell(L"C:\\work\\b.txt", workDir);
+    cleanup.Watch(second);
+    FinishErrorPath(second);
+    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+    CHECK(first.WaitForExit(2000));
+    CHECK(ChildrenOf(second.Id()).empty());
+    CHECK(ReadFakeLog(log).empty());
+    const DWORD attributes = GetFileAttributesW((workDir + L"\\diff_tmp.bat").c_str());
+    CHECK(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+}
