@@ -140,6 +140,20 @@ void Win32MainWindow::OnCommand(int id, int code) {
     if (!ok) FailUnhandled();
 }
 
+void Win32MainWindow::OnActivate(bool active) {
+    if (!active) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(Hwnd(), focus)) lastFocus_ = focus;
+        return;
+    }
+    // As in a dialog the focus goes to a control, so the keys work at once: the
+    // one that had it last, else the first in tab order (Check1, unless greyed).
+    HWND focus = lastFocus_ && IsChild(Hwnd(), lastFocus_) && IsWindowEnabled(lastFocus_)
+                     ? lastFocus_
+                     : GetNextDlgTabItem(Hwnd(), nullptr, FALSE);
+    if (focus) SetFocus(focus);
+}
+
 LRESULT Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
@@ -154,6 +168,9 @@ LRESULT Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         FillRect(reinterpret_cast<HDC>(wParam), &client, layout_.WindowBrush());
         return 1;
     }
+    case WM_ACTIVATE:
+        OnActivate(LOWORD(wParam) != WA_INACTIVE);
+        return 0;
     case WM_CLOSE:
         // Closing the window drops the waiting pick and ends the program, unasked.
         if (!logic_.Form_QueryUnload()) FailUnhandled();

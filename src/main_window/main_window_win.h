@@ -35,12 +35,14 @@ class Win32MainWindow : public Window, public MainWindowHost {
     void OnCommand(int id, int code);
     bool Realize(const MainWindowModel& model);
     void PlaceWindow(const MainWindowModel& model);
+    void OnActivate(bool active);
 
     MainWindow logic_;
     RealizedLayout layout_;
     UniqueIcon icon_;
     UniqueIcon imageIcon_;
     UINT_PTR timer_ = 0;
+    HWND lastFocus_ = nullptr;  // the control that had the focus when the window was left
 };
 
 }  // namespace duomira

@@ -178,6 +178,8 @@ void RealizedLayout::Create(HWND parent, const WindowLayout& layout, int dpi,
         // starts a group of its own so that arrow keys stay within the options.
         const bool isOption = control.kind == ControlKind::OptionButton;
         if (!isOption || startGroup) style |= WS_GROUP;
+        // Tab enters a group of options once; the arrow keys move within it.
+        if (isOption && !startGroup) style &= ~static_cast<DWORD>(WS_TABSTOP);
         startGroup = !isOption;
         const RECT rect = PixelRect(ClientRectOf(layout, control), dpi);
         const std::wstring caption(control.caption);

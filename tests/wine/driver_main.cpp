@@ -389,6 +389,13 @@ std::optional<Process> TryStartProcess(std::wstring_view commandLine, std::wstri
 Process StartProcess(std::wstring_view commandLine, std::wstring_view workDir) {
     DWORD error = 0;
     std::optional<Process> process = TryStartProcess(commandLine, workDir, &error);
+    // Wine now and then fails a start with an internal error before the
+    // program runs at all; one more try tells that apart from a real fault.
+    if (!process && error == ERROR_INTERNAL_ERROR) {
+        Note("CreateProcessW failed with ERROR_INTERNAL_ERROR; tried again");
+        Sleep(200);
+        process = TryStartProcess(commandLine, workDir, &error);
+    }
     if (!process)
         FAIL("CreateProcessW failed (error " + std::to_string(error) + ") for " + Show(commandLine));
     return std::move(*process);
@@ -643,6 +650,8 @@ std::vector<std::wstring> VisibleWindowClassesWhileRunning(const Process& proces
         bool running = process.IsRunning();
         for (HWND window : TopLevelWindows(process.Id())) {
             std::wstring name = ClassNameOf(window);
+            // A window that went away while it was looked at has no class name.
+            if (name.empty()) continue;
             if (std::find(seen.begin(), seen.end(), name) == seen.end()) seen.push_back(name);
         }
         if (!running || watch.ElapsedMs() >= timeoutMs) return seen;
