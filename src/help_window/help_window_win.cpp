@@ -80,17 +80,7 @@ void Win32HelpWindow::ApplyDpi(int dpi) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
 
     // The system's message font at this DPI, as for the other windows' controls.
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
-    LOGFONTW logFont{};
-    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0,
-                                   static_cast<UINT>(dpi))) {
-        logFont = metrics.lfMessageFont;
-    } else {
-        logFont.lfHeight = -MulDiv(9, dpi, 72);
-        logFont.lfCharSet = DEFAULT_CHARSET;
-    }
-    UniqueGdiObject font(CreateFontIndirectW(&logFont));
+    UniqueGdiObject font = CreateMessageFont(dpi);
     SendMessageW(text_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
     font_ = std::move(font);  // the old font goes once the box has the new one
 }

@@ -155,19 +155,11 @@ void Win32MainWindow::OnActivate(bool active) {
 }
 
 LRESULT Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (auto result = layout_.OnColourMessage(Hwnd(), message, wParam, lParam)) return *result;
     switch (message) {
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-        return layout_.OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case WM_ERASEBKGND: {
-        RECT client;
-        GetClientRect(Hwnd(), &client);
-        FillRect(reinterpret_cast<HDC>(wParam), &client, layout_.WindowBrush());
-        return 1;
-    }
     case WM_ACTIVATE:
         OnActivate(LOWORD(wParam) != WA_INACTIVE);
         return 0;

@@ -236,6 +236,7 @@ std::optional<std::wstring> Win32PathDialog::BrowseForFile(std::wstring_view cur
 }
 
 LRESULT Win32PathDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (auto result = layout_.OnColourMessage(Hwnd(), message, wParam, lParam)) return *result;
     switch (message) {
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -244,16 +245,6 @@ LRESULT Win32PathDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // Handled whole: the focus goes back to a control, not to the window.
         OnActivate(LOWORD(wParam) != WA_INACTIVE, reinterpret_cast<HWND>(lParam));
         return 0;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLOREDIT:
-        return layout_.OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case WM_ERASEBKGND: {
-        RECT client;
-        GetClientRect(Hwnd(), &client);
-        FillRect(reinterpret_cast<HDC>(wParam), &client, layout_.WindowBrush());
-        return 1;
-    }
     case WM_DPICHANGED: {
         layout_.Relayout(HIWORD(wParam));
         const auto* suggested = reinterpret_cast<const RECT*>(lParam);

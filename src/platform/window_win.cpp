@@ -225,6 +225,24 @@ HBRUSH RealizedLayout::WindowBrush() {
     return layout_ ? BrushFor(layout_->background) : GetSysColorBrush(COLOR_WINDOW);
 }
 
+std::optional<LRESULT> RealizedLayout::OnColourMessage(HWND window, UINT message, WPARAM wParam,
+                                                       LPARAM lParam) {
+    switch (message) {
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+        return OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_ERASEBKGND: {
+        RECT client;
+        GetClientRect(window, &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client, WindowBrush());
+        return 1;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
 LRESULT RealizedLayout::OnCtlColor(HDC dc, HWND control) {
     auto it = byHandle_.find(control);
     if (it == byHandle_.end() || !it->second->background) {
@@ -243,28 +261,36 @@ HFONT RealizedLayout::FontFor(ControlFont font) {
     auto it = fonts_.find(font);
     if (it != fonts_.end()) return static_cast<HFONT>(it->second.get());
 
-    LOGFONTW logFont{};
+    UniqueGdiObject created;
     if (font == ControlFont::SmallGothic) {
         // 8.25 points, regular, Shift-JIS.
+        LOGFONTW logFont{};
         logFont.lfHeight = -MulDiv(825, dpi_, 7200);
         logFont.lfWeight = FW_NORMAL;
         logFont.lfCharSet = SHIFTJIS_CHARSET;
         logFont.lfQuality = DEFAULT_QUALITY;
         lstrcpynW(logFont.lfFaceName, SmallGothicFace().c_str(), LF_FACESIZE);
+        created.reset(CreateFontIndirectW(&logFont));
     } else {
-        NONCLIENTMETRICSW metrics{};
-        metrics.cbSize = sizeof(metrics);
-        if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0,
-                                       static_cast<UINT>(dpi_))) {
-            logFont = metrics.lfMessageFont;
-        } else {
-            logFont.lfHeight = -MulDiv(9, dpi_, 72);
-            logFont.lfCharSet = DEFAULT_CHARSET;
-        }
+        created = CreateMessageFont(dpi_);
     }
-    HFONT handle = CreateFontIndirectW(&logFont);
-    fonts_[font] = UniqueGdiObject(handle);
+    HFONT handle = static_cast<HFONT>(created.get());
+    fonts_[font] = std::move(created);
     return handle;
+}
+
+UniqueGdiObject CreateMessageFont(int dpi) {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    LOGFONTW logFont{};
+    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0,
+                                   static_cast<UINT>(dpi))) {
+        logFont = metrics.lfMessageFont;
+    } else {
+        logFont.lfHeight = -MulDiv(9, dpi, 72);
+        logFont.lfCharSet = DEFAULT_CHARSET;
+    }
+    return UniqueGdiObject(CreateFontIndirectW(&logFont));
 }
 
 }  // namespace duomira

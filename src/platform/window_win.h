@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,9 @@ int SystemDpi();
 RECT OuterRectForClient(int clientWidthTwips, int clientHeightTwips, DWORD style, DWORD exStyle,
                         int dpi);
 
+// The system's message font at a DPI: the toolkit's default font of every window.
+UniqueGdiObject CreateMessageFont(int dpi);
+
 // The controls of a layout, created as children of one window, with their
 // fonts and background brushes.
 class RealizedLayout {
@@ -59,11 +63,16 @@ class RealizedLayout {
     void Relayout(int dpi);
 
     HWND Control(int id) const;
-    // WM_CTLCOLORSTATIC, WM_CTLCOLORBTN, WM_CTLCOLOREDIT: the control's colours.
-    LRESULT OnCtlColor(HDC dc, HWND control);
+    // The colour messages of the window that holds the controls: the
+    // background under the controls (WM_ERASEBKGND) and each control's own
+    // colours (WM_CTLCOLORSTATIC, WM_CTLCOLORBTN, WM_CTLCOLOREDIT). nullopt
+    // for any other message.
+    std::optional<LRESULT> OnColourMessage(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam);
     HBRUSH WindowBrush();
 
   private:
+    LRESULT OnCtlColor(HDC dc, HWND control);
     HBRUSH BrushFor(Rgb colour);
     HFONT FontFor(ControlFont font);
 
