@@ -221,6 +221,14 @@ Process StartProcess(std::wstring_view commandLine, std::wstring_view workDir = 
 std::wstring DuomiraCommandLine(std::wstring_view argumentText);
 Process StartDuomira(std::wstring_view argumentText, std::wstring_view workDir = {});
 
+// A first start waiting for its partner, started in the test's own folder:
+// its main window is up and FileName holds the argument text.
+struct WaitingStart {
+    Process process;
+    HWND main = nullptr;  // the main window
+};
+WaitingStart StartWaiting(std::wstring_view argumentText = L"C:\\work\\a.txt");
+
 // Ends every process whose file name is exeName (case-insensitive); returns how many.
 int KillProcessesNamed(std::wstring_view exeName);
 // Ids of the running processes whose file name is exeName.
@@ -236,6 +244,8 @@ inline constexpr wchar_t kSettingsKeyPath[] =
 // A REG_SZ value; nullopt when the key or value is absent. A value of another
 // type fails the test (and gives nullopt).
 std::optional<std::wstring> ReadStoredSetting(std::wstring_view name);
+// Waits until the stored value under key is exactly value.
+bool WaitForSetting(std::wstring_view key, std::wstring_view value, DWORD timeoutMs = 3000);
 void WriteStoredSetting(std::wstring_view name, std::wstring_view value);
 // A value of any type with raw data, e.g. REG_DWORD or REG_BINARY.
 void WriteStoredSettingRaw(std::wstring_view name, DWORD type, const void* data, DWORD size);

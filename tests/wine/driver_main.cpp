@@ -1,6 +1,8 @@
 // The test driver's runner and helpers (see driver.h).
 #include "driver.h"
 
+#include "platform/control_ids.h"
+
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
@@ -409,6 +411,19 @@ std::wstring DuomiraCommandLine(std::wstring_view argumentText) {
 
 Process StartDuomira(std::wstring_view argumentText, std::wstring_view workDir) {
     return StartProcess(DuomiraCommandLine(argumentText), workDir);
+}
+
+WaitingStart StartWaiting(std::wstring_view argumentText) {
+    WaitingStart waiting;
+    waiting.process = StartDuomira(argumentText, TestTempDir());
+    waiting.main = RequireWindow(waiting.process.Id(), ids::kMainWindowClass, 10000);
+    if (!WaitForSetting(L"FileName", argumentText, 5000))
+        FAIL("FileName was not recorded for " + Show(argumentText));
+    return waiting;
+}
+
+bool WaitForSetting(std::wstring_view key, std::wstring_view value, DWORD timeoutMs) {
+    return WaitUntil([&] { return ReadStoredSetting(key) == std::wstring(value); }, timeoutMs);
 }
 
 std::vector<DWORD> ProcessIdsNamed(std::wstring_view exeName) {

@@ -14,26 +14,14 @@ namespace ids = duomira::ids;
 
 namespace {
 
-struct Waiting {
-    Process process;
-    HWND main = nullptr;
-};
+void PressHelp(const WaitingStart& waiting) { ClickButton(RequireChild(waiting.main, ids::kMainCommand2)); }
 
-Waiting StartWaiting() {
-    Waiting waiting;
-    waiting.process = StartDuomira(L"C:\\work\\a.txt", TestTempDir());
-    waiting.main = RequireWindow(waiting.process.Id(), ids::kMainWindowClass, 10000);
-    return waiting;
-}
-
-void PressHelp(const Waiting& waiting) { ClickButton(RequireChild(waiting.main, ids::kMainCommand2)); }
-
-HWND OpenHelp(const Waiting& waiting) {
+HWND OpenHelp(const WaitingStart& waiting) {
     PressHelp(waiting);
     return RequireWindow(waiting.process.Id(), ids::kHelpWindowClass, 5000);
 }
 
-std::vector<HWND> HelpWindows(const Waiting& waiting) {
+std::vector<HWND> HelpWindows(const WaitingStart& waiting) {
     return TopLevelWindows(waiting.process.Id(), ids::kHelpWindowClass, false);
 }
 
@@ -55,7 +43,7 @@ bool IsCentred(HWND window) {
 }  // namespace
 
 DUOMIRA_WINE_TEST(help, shows_usage_text_read_only) {
-    Waiting waiting = StartWaiting();
+    WaitingStart waiting = StartWaiting();
     HWND help = OpenHelp(waiting);
     CHECK_EQ(TextOf(help), L"使い方");
     ShowsUsageText(help);
@@ -108,7 +96,7 @@ DUOMIRA_WINE_TEST(help, shows_usage_text_read_only) {
 }
 
 DUOMIRA_WINE_TEST(help, one_window_at_a_time_built_anew_after_close) {
-    Waiting waiting = StartWaiting();
+    WaitingStart waiting = StartWaiting();
     HWND help = OpenHelp(waiting);
     ShowsUsageText(help);
 

@@ -120,10 +120,6 @@ int SelectedOption(HWND window) {
     return -1;
 }
 
-bool WaitForSetting(std::wstring_view key, std::wstring_view value, DWORD timeoutMs = 3000) {
-    return WaitUntil([&] { return ReadStoredSetting(key) == std::wstring(value); }, timeoutMs);
-}
-
 // A click on the icon, which is a static control: the next style is recorded
 // once the click has been handled.
 void ClickIcon(HWND window, const Style& next) {
@@ -162,25 +158,11 @@ std::optional<POINT> CloseButtonOf(HWND window) {
 
 // ------------------------------------------------------------ processes
 
-struct FirstStart {
-    Process process;
-    HWND window = nullptr;
-};
-
 // Starts Duomira.exe in the test's own folder.
 Process Start(std::wstring_view argument) { return StartProcess(DuomiraCommandLine(argument), TestTempDir()); }
 
-// A first start whose window is up and whose path is recorded.
-FirstStart StartFirst(std::wstring_view argument) {
-    FirstStart first;
-    first.process = Start(argument);
-    first.window = RequireWindow(first.process.Id(), ids::kMainWindowClass, 10000);
-    if (!WaitForSetting(L"FileName", argument, 5000)) FAIL("FileName was not recorded for " + Show(argument));
-    return first;
-}
-
 // Ends a waiting first start the way its partner would.
-void Release(FirstStart& first) {
+void Release(WaitingStart& first) {
     WriteStoredSetting(L"FileName", L"");
     CHECK(first.process.WaitForExit(3000));
 }
@@ -290,8 +272,8 @@ DUOMIRA_WINE_TEST(main_window, first_start_shows_path_names_and_stored_choices) 
         for (const auto& [key, value] : c.stored) WriteStoredSetting(key, value);
         const auto subFlgBefore = ReadStoredSetting(L"SubFlg");
 
-        FirstStart first = StartFirst(path);
-        HWND window = first.window;
+        WaitingStart first = StartWaiting(path);
+        HWND window = first.main;
         CHECK_EQ(TextOf(window), L"Duomira起動ツール");
         CHECK_EQ(TextOf(RequireChild(window, ids::kMainLabel2)), path);
         for (int i = 0; i < 3; ++i) CHECK_EQ(TextOf(RequireChild(window, ids::kOption1 + i)), c.captions[i]);
@@ -306,8 +288,8 @@ DUOMIRA_WINE_TEST(main_window, first_start_shows_path_names_and_stored_choices) 
 }
 
 DUOMIRA_WINE_TEST(main_window, icon_cycles_styles_at_top_right_corner) {
-    FirstStart first = StartFirst(L"C:\\work\\a.txt");
-    HWND window = first.window;
+    WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
+    HWND window = first.main;
     // Nothing stored: the detailed style, recorded as "3".
     CHECK_EQ(ReadStoredSetting(L"DispStyle"), L"3");
     CheckPlacement(window, kDetailed, 96);
@@ -340,18 +322,18 @@ DUOMIRA_WINE_TEST(main_window, opens_in_stored_style) {
         const Context context("DispStyle " + ToUtf8(c.stored));
         DeleteAppKey();
         WriteStoredSetting(L"DispStyle", c.stored);
-        FirstStart first = StartFirst(L"C:\\work\\a.txt");
+        WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
         CHECK_EQ(ReadStoredSetting(L"DispStyle"), c.opens->number);
-        CheckPlacement(first.window, *c.opens, 96);
-        ClickIcon(first.window, *c.afterClick);
-        CheckPlacement(first.window, *c.afterClick, 96);
+        CheckPlacement(first.main, *c.opens, 96);
+        ClickIcon(first.main, *c.afterClick);
+        CheckPlacement(first.main, *c.afterClick, 96);
         Release(first);
     }
 }
 
 DUOMIRA_WINE_TEST(main_window, choices_are_written_as_made) {
-    FirstStart first = StartFirst(L"C:\\work\\a.txt");
-    HWND window = first.window;
+    WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
+    HWND window = first.main;
     HWND check = RequireChild(window, ids::kCheck1);
     auto option = [&](int i) { return RequireChild(window, ids::kOption1 + i); };
 
@@ -397,8 +379,8 @@ DUOMIRA_WINE_TEST(main_window, choices_are_written_as_made) {
 }
 
 DUOMIRA_WINE_TEST(main_window, keyboard_moves_between_options_and_toggles_box) {
-    FirstStart first = StartFirst(L"C:\\work\\a.txt");
-    HWND window = first.window;
+    WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
+    HWND window = first.main;
     HWND check = RequireChild(window, ids::kCheck1);
     auto press = [](HWND control, WPARAM key) {
         PostMessageW(control, WM_KEYDOWN, key, 1);
@@ -426,8 +408,8 @@ DUOMIRA_WINE_TEST(main_window, keyboard_moves_between_options_and_toggles_box) {
 }
 
 DUOMIRA_WINE_TEST(main_window, focus_starts_on_box_and_comes_back) {
-    FirstStart first = StartFirst(L"C:\\work\\a.txt");
-    HWND window = first.window;
+    WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
+    HWND window = first.main;
     const DWORD thread = GetWindowThreadProcessId(window, nullptr);
     auto focusId = [&] {
         GUITHREADINFO info{};
@@ -458,9 +440,9 @@ DUOMIRA_WINE_TEST(main_window, partner_start_ends_waiting_instance_at_once) {
     for (int round = 0; round < 3; ++round) {
         const Context context("round " + std::to_string(round + 1));
         const std::wstring log = UseFreshFakeLog();
-        FirstStart first = StartFirst(L"C:\\work\\old");
+        WaitingStart first = StartWaiting(L"C:\\work\\old");
         // The user clears the box in the waiting window.
-        REQUIRE(SendClick(RequireChild(first.window, ids::kCheck1)));
+        REQUIRE(SendClick(RequireChild(first.main, ids::kCheck1)));
         REQUIRE(WaitForSetting(L"SubFlg", L"1"));
 
         const PairEnd end = RunSecond(L"C:\\work\\new", first.process);
@@ -501,7 +483,7 @@ DUOMIRA_WINE_TEST(main_window, cleared_file_name_ends_waiting_instance) {
         const Context context(c.name);
         DeleteAppKey();
         WriteStoredSetting(L"SubFlg", L"1");
-        FirstStart first = StartFirst(L"C:\\work\\a.txt");
+        WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
         // Past a tick with FileName set: the instance waits on.
         Sleep(&c == &cases.front() ? 600 : 100);
         REQUIRE(first.process.IsRunning());
@@ -525,19 +507,19 @@ DUOMIRA_WINE_TEST(main_window, closing_window_drops_pick_unasked) {
         WriteStoredSetting(L"WinDiffPath", FakeTool());
         const std::wstring log = UseFreshFakeLog();
         if (!c.clearBox) WriteStoredSetting(L"SubFlg", L"1");
-        FirstStart first = StartFirst(L"C:\\work\\a.txt");
+        WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
         if (c.clearBox) {
-            REQUIRE(SendClick(RequireChild(first.window, ids::kCheck1)));
+            REQUIRE(SendClick(RequireChild(first.main, ids::kCheck1)));
             REQUIRE(WaitForSetting(L"SubFlg", L"1"));
         }
 
         Stopwatch sinceClose;
         if (c.closeButton) {
-            std::optional<POINT> button = CloseButtonOf(first.window);
+            std::optional<POINT> button = CloseButtonOf(first.main);
             REQUIRE(button.has_value());
             MouseClickAt(*button);
         } else {
-            duomira::wine::CloseWindow(first.window);
+            duomira::wine::CloseWindow(first.main);
         }
         // No question and no message: nothing but the main window is ever shown.
         std::vector<std::wstring> shown;
@@ -554,8 +536,8 @@ DUOMIRA_WINE_TEST(main_window, closing_window_drops_pick_unasked) {
         CHECK(ReadFakeLog(log).empty());
     }
     // The dropped pick is forgotten: the next start waits again.
-    FirstStart next = StartFirst(L"C:\\work\\b.txt");
-    CHECK_EQ(TextOf(RequireChild(next.window, ids::kMainLabel2)), L"C:\\work\\b.txt");
+    WaitingStart next = StartWaiting(L"C:\\work\\b.txt");
+    CHECK_EQ(TextOf(RequireChild(next.main, ids::kMainLabel2)), L"C:\\work\\b.txt");
     Release(next);
 }
 
@@ -565,8 +547,8 @@ DUOMIRA_WINE_TEST(main_window, acceptance_compare_two_folders_with_winmerge) {
     const std::wstring log = UseFreshFakeLog();
 
     // First pick: the yellow window comes up at the top-right with A under "詳細".
-    FirstStart first = StartFirst(a);
-    HWND window = first.window;
+    WaitingStart first = StartWaiting(a);
+    HWND window = first.main;
     CHECK(IsShown(window));
     CheckPlacement(window, kDetailed, 96);
     HWND frame = RequireChild(window, ids::kMainFrame1);
@@ -621,8 +603,8 @@ DUOMIRA_WINE_TEST(main_window, styles_scale_at_144_dpi) {
     {
         // Each program start reads the user's DPI afresh; no restart of Wine is needed.
         UserDpi dpi(144);
-        FirstStart first = StartFirst(L"C:\\作業\\比較元.txt");
-        HWND window = first.window;
+        WaitingStart first = StartWaiting(L"C:\\作業\\比較元.txt");
+        HWND window = first.main;
         CheckPlacement(window, kDetailed, 144);
         CheckNothingClipped(window, kDetailed);
         SaveWindowShot(window, L"main-window-144dpi-detailed");
@@ -637,7 +619,7 @@ DUOMIRA_WINE_TEST(main_window, styles_scale_at_144_dpi) {
     }
     // Back at 96 DPI for whatever runs next.
     DeleteAppKey();
-    FirstStart after = StartFirst(L"C:\\work\\a.txt");
-    CheckPlacement(after.window, kDetailed, 96);
+    WaitingStart after = StartWaiting(L"C:\\work\\a.txt");
+    CheckPlacement(after.main, kDetailed, 96);
     Release(after);
 }

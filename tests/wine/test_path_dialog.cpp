@@ -92,26 +92,13 @@ bool Activate(HWND window) {
     return WaitUntil([&] { return GuiInfo(window).hwndActive == window; }, 3000);
 }
 
-// A first start waiting with its main window up.
-struct Waiting {
-    Process process;
-    HWND main = nullptr;
-};
-
-Waiting StartWaiting() {
-    Waiting waiting;
-    waiting.process = StartDuomira(L"C:\\work\\a.txt", TestTempDir());
-    waiting.main = RequireWindow(waiting.process.Id(), ids::kMainWindowClass, 10000);
-    return waiting;
-}
-
 // "設定" on the main window; the shown dialog.
-HWND PressSettings(const Waiting& waiting) {
+HWND PressSettings(const WaitingStart& waiting) {
     ClickButton(RequireChild(waiting.main, ids::kMainCommand1));
     return RequireWindow(waiting.process.Id(), ids::kPathDialogClass, 5000);
 }
 
-std::vector<HWND> Dialogs(const Waiting& waiting) {
+std::vector<HWND> Dialogs(const WaitingStart& waiting) {
     return TopLevelWindows(waiting.process.Id(), ids::kPathDialogClass, false);
 }
 
@@ -149,7 +136,7 @@ HWND FileNameBox(HWND fileDialog) {
 }  // namespace
 
 DUOMIRA_WINE_TEST(path_dialog, shows_defaults_then_stored_values_on_every_showing) {
-    Waiting waiting = StartWaiting();
+    WaitingStart waiting = StartWaiting();
     HWND dialog = PressSettings(waiting);
     CHECK_EQ(TextOf(dialog), L"パス選択");
     BoxesShow(dialog, kDefaults);
@@ -192,7 +179,7 @@ DUOMIRA_WINE_TEST(path_dialog, shows_defaults_then_stored_values_on_every_showin
 }
 
 DUOMIRA_WINE_TEST(path_dialog, return_from_main_window_refills_unsaved_edits) {
-    Waiting waiting = StartWaiting();
+    WaitingStart waiting = StartWaiting();
     HWND dialog = PressSettings(waiting);
     BoxesShow(dialog, kDefaults);
     REQUIRE(Activate(dialog));
@@ -229,7 +216,7 @@ DUOMIRA_WINE_TEST(path_dialog, return_from_main_window_refills_unsaved_edits) {
 }
 
 DUOMIRA_WINE_TEST(path_dialog, ok_stores_six_boxes_as_typed_and_renames_options) {
-    Waiting waiting = StartWaiting();
+    WaitingStart waiting = StartWaiting();
     REQUIRE(WaitUntil([&] { return ReadStoredSetting(L"FileName").has_value(); }, 3000));
     const std::optional<std::wstring> selectExe = ReadStoredSetting(L"SelectExe");
 
@@ -267,7 +254,7 @@ DUOMIRA_WINE_TEST(path_dialog, ok_stores_six_boxes_as_typed_and_renames_options)
 DUOMIRA_WINE_TEST(path_dialog, cancel_and_close_button_store_nothing) {
     const Six stored{L"C:\\diff\\a.exe", L"A", L"C:\\merge\\b.exe", L"B", L"FC", L"C"};
     StoreSix(stored);
-    Waiting waiting = StartWaiting();
+    WaitingStart waiting = StartWaiting();
     REQUIRE(WaitUntil([&] { return ReadStoredSetting(L"FileName").has_value(); }, 3000));
     const Six edits{L"x.exe", L"X", L"y.exe", L"Y", L"z", L"Z"};
 
@@ -311,7 +298,7 @@ DUOMIRA_WINE_TEST(path_dialog, cancel_and_close_button_store_nothing) {
 }
 
 DUOMIRA_WINE_TEST(path_dialog, enter_and_escape_press_no_button) {
-    Waiting waiting = StartWaiting();
+    WaitingStart waiting = StartWaiting();
     REQUIRE(WaitUntil([&] { return ReadStoredSetting(L"FileName").has_value(); }, 3000));
     HWND dialog = PressSettings(waiting);
     BoxesShow(dialog, kDefaults);
@@ -421,7 +408,7 @@ DUOMIRA_WINE_TEST(path_dialog, error_path_shows_dialog_modal_then_ends) {
 }
 
 DUOMIRA_WINE_TEST(path_dialog, browse_fills_its_path_box_only) {
-    Waiting waiting = StartWaiting();
+    WaitingStart waiting = StartWaiting();
     REQUIRE(WaitUntil([&] { return ReadStoredSetting(L"FileName").has_value(); }, 3000));
     const auto before = AllStoredSettings();
     HWND dialog = PressSettings(waiting);

@@ -19,13 +19,7 @@ constexpr wchar_t kNoProgram[] = L"C:\\nowhere\\nothing.exe";
 std::wstring FakeTool() { return ExePath(L"fake_tool.exe"); }
 
 // A first start whose window is up and whose path is recorded.
-Process StartFirst(std::wstring_view argument) {
-    Process first = StartDuomira(argument, TestTempDir());
-    RequireWindow(first.Id(), ids::kMainWindowClass, 10000);
-    if (!WaitUntil([&] { return ReadStoredSetting(L"FileName") == std::wstring(argument); }, 5000))
-        FAIL("FileName was not recorded for " + Show(argument));
-    return first;
-}
+Process StartFirst(std::wstring_view argument) { return StartWaiting(argument).process; }
 
 struct SecondStart {
     Process process;
