@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cwchar>
 #include <vector>
 
 #include "platform/unique_handle_win.h"
@@ -16,6 +17,10 @@ std::wstring Win32StartupPlatform::CommandLine() {
 }
 
 bool Win32StartupPlatform::StartProcess(std::wstring_view commandLine, int showWindow) {
+    // The system's limit, terminating NUL included. Windows refuses a longer
+    // line; Wine cuts it, and the tool would be handed some other path.
+    constexpr size_t kMaxCommandLine = 32767;
+    if (commandLine.size() >= kMaxCommandLine) return false;
     // CreateProcessW may write into the command line, so it gets its own copy.
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
@@ -85,8 +90,58 @@ void ShowProgramMessage(std::wstring_view text) {
     MessageBoxW(nullptr, message.c_str(), L"Duomira", MB_OK | MB_SETFOREGROUND);
 }
 
+namespace {
+
+constexpr wchar_t kUnhandledFailure[] = L"予期しないエラーが発生しました。プログラムを終了します。";
+
+// The visible report of an unhandled failure among this thread's windows.
+HWND FindFailureReport() {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            wchar_t className[16] = {};
+            wchar_t text[64] = {};
+            HWND textControl = GetDlgItem(hwnd, 0xFFFF);  // a message box's text
+            if (!IsWindowVisible(hwnd) || !GetClassNameW(hwnd, className, 16) ||
+                wcscmp(className, L"#32770") != 0 || !textControl ||
+                !GetWindowTextW(textControl, text, 64) || wcscmp(text, kUnhandledFailure) != 0) {
+                return TRUE;
+            }
+            *reinterpret_cast<HWND*>(param) = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+bool g_reportingFailure = false;
+
+}  // namespace
+
 void FailUnhandled() {
-    ShowProgramMessage(L"予期しないエラーが発生しました。プログラムを終了します。");
+    if (!g_reportingFailure) {
+        g_reportingFailure = true;
+        ShowProgramMessage(kUnhandledFailure);
+        EndProgram();
+    }
+    // The report's message loop goes on dispatching timer ticks and window
+    // events, and the failure may recur in them (the timer's watch fails every
+    // 500 ms). No second report: this call takes over the report's loop,
+    // without timer ticks, and the program ends once the user has closed it.
+    const HWND report = FindFailureReport();
+    while (report && IsWindowVisible(report)) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) EndProgram();
+            if (msg.message == WM_TIMER || IsDialogMessageW(report, &msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        // Also closed by a message sent from outside: look again now and then.
+        if (IsWindowVisible(report))
+            MsgWaitForMultipleObjectsEx(0, nullptr, 250, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
     EndProgram();
 }
 
