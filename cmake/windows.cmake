@@ -5,8 +5,13 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 set(DUOMIRA_STATIC_LINK -static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
 set(DUOMIRA_WIN_LIBS user32 gdi32 advapi32 shell32 comdlg32 comctl32 kernel32)
 
+# The window system is delay-loaded: a second start reads the registry, starts
+# the tool and ends without ever loading it.
+include(cmake/delay_import.cmake)
+duomira_delay_import_libraries(DUOMIRA_DELAYED_LIBS user32 gdi32 comctl32 comdlg32)
+
 add_executable(Duomira WIN32 ${DUOMIRA_WIN_SOURCES} ${PROJECT_SOURCE_DIR}/res/duomira.rc)
-target_link_libraries(Duomira PRIVATE duomira_core ${DUOMIRA_WIN_LIBS})
+target_link_libraries(Duomira PRIVATE duomira_core ${DUOMIRA_DELAYED_LIBS} advapi32 kernel32)
 target_link_options(Duomira PRIVATE -municode -mwindows ${DUOMIRA_STATIC_LINK})
 set_target_properties(Duomira PROPERTIES OUTPUT_NAME Duomira)
 
@@ -52,3 +57,4 @@ if(DUOMIRA_DRIVER_SOURCES)
 endif()
 
 include(cmake/package.cmake)
+include(bench/bench.cmake)

@@ -2,8 +2,6 @@
 // message loop of the waiting main window.
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include "help_window/help_window_win.h"
 #include "launch/startup.h"
 #include "main_window/main_window_win.h"
@@ -20,9 +18,6 @@ void OnSettingsChanged(void* context) {
 }
 
 int Run() {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-
     RegistrySettingsBackend store;
     SharedVariables shared;
     Win32StartupPlatform platform;

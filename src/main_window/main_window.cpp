@@ -36,15 +36,20 @@ bool MainWindow::EnsureLoaded() {
     return true;
 }
 
+void MainWindow::PlaceAtTopRight() {
+    // The top-right corner stays put: the window grows and shrinks to the left and down.
+    model_.left = host_.ScreenWidthTwips() - model_.outerWidth - kScreenMarginTwips;
+    model_.top = kScreenMarginTwips;
+}
+
 bool MainWindow::ChangeStyle() {
-    const long screenWidth = host_.ScreenWidthTwips();
     const DisplayStyle& style = StyleFor(shared_.NextStyle);
     if (!EnsureLoaded()) return false;
     model_.outerHeight = style.outerHeight;
     model_.outerWidth = style.outerWidth;
-    // The top-right corner stays put: the window grows and shrinks to the left and down.
-    model_.left = screenWidth - model_.outerWidth - kScreenMarginTwips;
-    model_.top = kScreenMarginTwips;
+    // A hidden window is placed when it is shown: a second start, which never
+    // shows it, has no need to ask the window system for the screen.
+    if (model_.visible) PlaceAtTopRight();
     host_.Sync(model_);
     if (!WriteSetting(store_, SettingKey::DispStyle, std::to_wstring(style.number))) return false;
     shared_.NextStyle = style.next;
@@ -69,6 +74,7 @@ bool MainWindow::SetFirstPath(std::wstring_view path) {
 
 bool MainWindow::ShowModeless() {
     if (!EnsureLoaded()) return false;
+    if (!model_.visible) PlaceAtTopRight();
     model_.visible = true;
     return host_.Show(model_);
 }

@@ -40,7 +40,7 @@ struct MainWindowModel {
     bool checkTicked = true;
     bool checkEnabled = true;
     std::wstring firstPath;  // Label2
-    long left = 0, top = 0;  // twips, outer top-left corner
+    long left = 0, top = 0;  // twips, outer top-left corner (set once shown)
     int outerWidth = kDetailedStyle.outerWidth;
     int outerHeight = kDetailedStyle.outerHeight;
 };
@@ -91,6 +91,8 @@ class MainWindow : public MainWindowApi {
 
   private:
     bool WatchFileName();
+    // Left and top at the screen's top-right corner, for the current outer size.
+    void PlaceAtTopRight();
 
     SettingsBackend& store_;
     SharedVariables& shared_;

@@ -27,6 +27,14 @@ HICON LoadProgramIcon(int size) {
                                          IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
+// The window's outer rectangle in pixels: position and size each converted.
+RECT OuterRect(const MainWindowModel& model, int dpi) {
+    const int left = TwipsToPixels(model.left, dpi);
+    const int top = TwipsToPixels(model.top, dpi);
+    return {left, top, left + TwipsToPixels(model.outerWidth, dpi),
+            top + TwipsToPixels(model.outerHeight, dpi)};
+}
+
 }  // namespace
 
 Win32MainWindow::Win32MainWindow(SettingsBackend& store, SharedVariables& shared)
@@ -48,7 +56,12 @@ long Win32MainWindow::ScreenWidthTwips() {
 void Win32MainWindow::StartTimer() {
     // A thread timer: it ticks from the load on, before the window is realised
     // (or when it never is), and inside the modal loops of message boxes and dialogs.
-    if (!timer_) timer_ = SetTimer(nullptr, 0, kTimerIntervalMs, &Win32MainWindow::OnTimer);
+    // A thread timer ticks only while the thread handles messages, so it is
+    // set when the window system starts: a second start that only starts a
+    // tool never needs it.
+    WhenWindowSystemStarts([this] {
+        if (!timer_) timer_ = SetTimer(nullptr, 0, kTimerIntervalMs, &Win32MainWindow::OnTimer);
+    });
 }
 
 void CALLBACK Win32MainWindow::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
@@ -58,10 +71,11 @@ void CALLBACK Win32MainWindow::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
 void Win32MainWindow::EndProgram() { duomira::EndProgram(); }
 
 void Win32MainWindow::PlaceWindow(const MainWindowModel& model) {
-    const int dpi = WindowDpi(Hwnd());
-    SetWindowPos(Hwnd(), nullptr, TwipsToPixels(model.left, dpi), TwipsToPixels(model.top, dpi),
-                 TwipsToPixels(model.outerWidth, dpi), TwipsToPixels(model.outerHeight, dpi),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT wanted = OuterRect(model, WindowDpi(Hwnd()));
+    RECT current{};
+    if (GetWindowRect(Hwnd(), &current) && EqualRect(&current, &wanted)) return;
+    SetWindowPos(Hwnd(), nullptr, wanted.left, wanted.top, wanted.right - wanted.left,
+                 wanted.bottom - wanted.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32MainWindow::Sync(const MainWindowModel& model) {
@@ -94,15 +108,18 @@ bool Win32MainWindow::Realize(const MainWindowModel& model) {
     const WindowLayout& layout = MainWindowLayout();
     // The class background is painted with the layout's brush (see WM_ERASEBKGND).
     if (!RegisterWindowClass(ids::kMainWindowClass, icon_.get(), nullptr)) return false;
-    const RECT rect{TwipsToPixels(model.left, dpi), TwipsToPixels(model.top, dpi),
-                    TwipsToPixels(model.left + model.outerWidth, dpi),
-                    TwipsToPixels(model.top + model.outerHeight, dpi)};
+    const RECT rect = OuterRect(model, dpi);
     if (!CreateTopLevel(ids::kMainWindowClass, layout.caption, kToolWindowStyle,
                         kToolWindowExStyle, rect)) {
         return false;
     }
     const int windowDpi = WindowDpi(Hwnd());
-    layout_.Create(Hwnd(), layout, windowDpi, GetModuleHandleW(nullptr));
+    // The controls are made with the model's texts; Sync then has little left to do.
+    layout_.Create(Hwnd(), layout, windowDpi, GetModuleHandleW(nullptr),
+                   {{ids::kOption1, model.optionCaptions[0]},
+                    {ids::kOption1 + 1, model.optionCaptions[1]},
+                    {ids::kOption1 + 2, model.optionCaptions[2]},
+                    {ids::kMainLabel2, model.firstPath}});
     if (HWND image = layout_.Control(ids::kImage1)) {
         imageIcon_.reset(LoadProgramIcon(TwipsToPixels(480, windowDpi)));
         SendMessageW(image, STM_SETICON, reinterpret_cast<WPARAM>(imageIcon_.get()), 0);

@@ -1,6 +1,7 @@
 #include "platform/registry_watch_win.h"
 
 #include "platform/registry_store_win.h"
+#include "platform/window_win.h"
 
 namespace duomira {
 
@@ -26,6 +27,7 @@ bool SettingsKeyWatch::Rearm() {
 }
 
 int RunMessageLoop(SettingsKeyWatch* watch, void (*onChange)(void*), void* context) {
+    StartWindowSystem();
     HANDLE event = watch ? watch->Event() : nullptr;
     for (;;) {
         if (event) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/unique_handle_win.h"
+#include "platform/window_win.h"
 
 namespace duomira {
 
@@ -86,6 +87,8 @@ std::optional<std::wstring> Win32StartupPlatform::ShortPath(std::wstring_view pa
 void Win32StartupPlatform::ShowMessage(std::wstring_view text) { ShowProgramMessage(text); }
 
 void ShowProgramMessage(std::wstring_view text) {
+    StartWindowSystem();
+    WaitForCommonControls();
     const std::wstring message(text);
     MessageBoxW(nullptr, message.c_str(), L"Duomira", MB_OK | MB_SETFOREGROUND);
 }
@@ -145,6 +148,11 @@ void FailUnhandled() {
     EndProgram();
 }
 
-void EndProgram() { ExitProcess(0); }
+void EndProgram() {
+    // Not while a thread is loading a DLL: that thread would hold the loader
+    // lock that the process's exit needs.
+    WaitForCommonControls();
+    ExitProcess(0);
+}
 
 }  // namespace duomira

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "platform/system_win.h"
 
 namespace duomira {
@@ -93,7 +95,58 @@ Window::~Window() {
     }
 }
 
+namespace {
+
+struct WindowSystemStart {
+    bool started = false;
+    std::vector<std::function<void()>> pending;
+    UniqueKernelHandle commonControlsLoader;
+};
+
+WindowSystemStart& TheWindowSystemStart() {
+    static WindowSystemStart start;
+    return start;
+}
+
+DWORD WINAPI LoadCommonControls(void*) {
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    return 0;
+}
+
+}  // namespace
+
+void WhenWindowSystemStarts(std::function<void()> action) {
+    WindowSystemStart& start = TheWindowSystemStart();
+    if (start.started) {
+        action();
+    } else {
+        start.pending.push_back(std::move(action));
+    }
+}
+
+void StartWindowSystem() {
+    WindowSystemStart& start = TheWindowSystemStart();
+    if (start.started) return;
+    start.started = true;
+    // The common controls take about as long to load as the first window
+    // takes to create, so they load on a thread of their own meanwhile (and
+    // WaitForCommonControls must come before any control is made).
+    start.commonControlsLoader.reset(
+        CreateThread(nullptr, 0, &LoadCommonControls, nullptr, 0, nullptr));
+    if (!start.commonControlsLoader) LoadCommonControls(nullptr);
+    for (auto& action : std::exchange(start.pending, {})) action();
+}
+
+void WaitForCommonControls() {
+    WindowSystemStart& start = TheWindowSystemStart();
+    if (!start.commonControlsLoader) return;
+    WaitForSingleObject(start.commonControlsLoader.get(), INFINITE);
+    start.commonControlsLoader.reset();
+}
+
 bool Window::RegisterWindowClass(const wchar_t* className, HICON icon, HBRUSH background) {
+    StartWindowSystem();
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &Window::WindowProc;
@@ -112,6 +165,10 @@ bool Window::CreateTopLevel(const wchar_t* className, std::wstring_view caption,
     HWND hwnd = CreateWindowExW(exStyle, className, title.c_str(), style, pixels.left, pixels.top,
                                 pixels.right - pixels.left, pixels.bottom - pixels.top, nullptr,
                                 nullptr, GetModuleHandleW(nullptr), this);
+    // Controls are made next. No control may be made while the common controls
+    // are still loading: the loading thread and this one would each wait for
+    // a lock that the other holds.
+    WaitForCommonControls();
     return hwnd != nullptr;
 }
 
@@ -165,7 +222,7 @@ RECT OuterRectForClient(int clientWidthTwips, int clientHeightTwips, DWORD style
 }
 
 void RealizedLayout::Create(HWND parent, const WindowLayout& layout, int dpi,
-                            HINSTANCE instance) {
+                            HINSTANCE instance, const std::map<int, std::wstring_view>& captions) {
     parent_ = parent;
     layout_ = &layout;
     dpi_ = dpi;
@@ -182,7 +239,8 @@ void RealizedLayout::Create(HWND parent, const WindowLayout& layout, int dpi,
         if (isOption && !startGroup) style &= ~static_cast<DWORD>(WS_TABSTOP);
         startGroup = !isOption;
         const RECT rect = PixelRect(ClientRectOf(layout, control), dpi);
-        const std::wstring caption(control.caption);
+        const auto replaced = captions.find(control.id);
+        const std::wstring caption(replaced != captions.end() ? replaced->second : control.caption);
         HWND hwnd = CreateWindowExW(cls.exStyle, cls.className, caption.c_str(), style, rect.left,
                                     rect.top, rect.right - rect.left, rect.bottom - rect.top,
                                     parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -13,6 +14,17 @@
 #include "platform/unique_handle_win.h"
 
 namespace duomira {
+
+// The window system (user32, gdi32 and the common controls, which the program
+// links delay-loaded) starts with the thread's first window or message box,
+// not at program start: a second start that only starts a tool never loads it.
+// Work that needs it, such as Timer1, waits for that moment.
+void WhenWindowSystemStarts(std::function<void()> action);  // at once when it has started
+void StartWindowSystem();
+// StartWindowSystem has the common controls load on a thread of their own,
+// beside the creation of the first window; no control (nor message box) may be
+// made before they have. Window::CreateTopLevel waits for them.
+void WaitForCommonControls();
 
 // A top-level window owned by a C++ object. Messages reach OnMessage; the
 // object must outlive its window (the destructor destroys the window).
@@ -58,7 +70,10 @@ UniqueGdiObject CreateMessageFont(int dpi);
 // fonts and background brushes.
 class RealizedLayout {
   public:
-    void Create(HWND parent, const WindowLayout& layout, int dpi, HINSTANCE instance);
+    // Captions maps control ids to texts that replace the layout's captions
+    // (a window's first content, set as the controls are made).
+    void Create(HWND parent, const WindowLayout& layout, int dpi, HINSTANCE instance,
+                const std::map<int, std::wstring_view>& captions = {});
     // Places every control again and renews the fonts (after a DPI change).
     void Relayout(int dpi);
 

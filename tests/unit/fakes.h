@@ -59,12 +59,16 @@ class FakePlatform : public StartupPlatform {
 class FakeHost : public MainWindowHost {
   public:
     long screenWidth = 19200;
+    int screenQueries = 0;
     int timersStarted = 0;
     int syncs = 0;
     bool shown = false;
     bool ended = false;
 
-    long ScreenWidthTwips() override { return screenWidth; }
+    long ScreenWidthTwips() override {
+        ++screenQueries;
+        return screenWidth;
+    }
     void StartTimer() override { ++timersStarted; }
     void Sync(const MainWindowModel&) override { ++syncs; }
     bool Show(const MainWindowModel&) override { return shown = true; }

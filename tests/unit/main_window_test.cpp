@@ -28,6 +28,7 @@ TEST_F(MainWindowTest, StylesCycleAndStayAtTheTopRightCorner) {
     };
     // A screen 19,200 twips wide: the first change applies the detailed style.
     shared.NextStyle = 0;
+    ASSERT_TRUE(window.ShowModeless());
     const Expected cycle[] = {{0, 13630, 5490, 2460, L"3"},
                               {1, 18310, 810, 1035, L"1"},
                               {2, 16540, 2580, 1350, L"2"},
@@ -45,14 +46,30 @@ TEST_F(MainWindowTest, StylesCycleAndStayAtTheTopRightCorner) {
 }
 
 TEST_F(MainWindowTest, OutOfRangeStyleActsAsDetailedAndWideScreensDoNotWrap) {
+    host.screenWidth = 40000;  // wider than a 16-bit count of twips
+    ASSERT_TRUE(window.ShowModeless());
     for (std::int16_t style : {7, -1, 32767, -32768}) {
         shared.NextStyle = style;
-        host.screenWidth = 40000;  // wider than a 16-bit count of twips
         ASSERT_TRUE(window.ChangeStyle());
         EXPECT_EQ(store.Stored(L"DispStyle"), L"3");
         EXPECT_EQ(shared.NextStyle, 1);
         EXPECT_EQ(window.Model().left, 40000 - 5490 - 80);
     }
+}
+
+TEST_F(MainWindowTest, HiddenWindowIsPlacedWhenShownForTheStyleLastApplied) {
+    // A second start changes the style of a window it never shows: it stores
+    // the style without asking for the screen (that would load the window system).
+    shared.NextStyle = 1;
+    ASSERT_TRUE(window.ChangeStyle());
+    ASSERT_TRUE(window.ChangeStyle());
+    EXPECT_EQ(host.screenQueries, 0);
+    EXPECT_EQ(store.Stored(L"DispStyle"), L"2");
+    host.screenWidth = 30000;
+    ASSERT_TRUE(window.ShowModeless());
+    EXPECT_EQ(window.Model().left, 30000 - 2580 - 80);
+    EXPECT_EQ(window.Model().top, 80);
+    EXPECT_EQ(window.Model().outerHeight, 1350);
 }
 
 TEST_F(MainWindowTest, LoadShowsStoredNamesOnceAndStartsTheTimer) {

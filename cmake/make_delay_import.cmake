@@ -1,0 +1,28 @@
+# cmake -DNM=.. -DDLLTOOL=.. -DIMPORT_LIB=libX.a -DDLL=X.dll -DOUTPUT=libX_delay.a -P make_delay_import.cmake
+# Lists the functions of an import library (its __imp_ symbols) in a module
+# definition file and has dlltool make a delay-import library of them.
+execute_process(COMMAND ${NM} ${IMPORT_LIB} OUTPUT_VARIABLE symbols RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${NM} ${IMPORT_LIB} failed")
+endif()
+string(REGEX MATCHALL "[0-9a-fA-F]+ I __imp_[A-Za-z0-9_@?$]+" imports "${symbols}")
+set(names)
+foreach(line IN LISTS imports)
+  string(REGEX REPLACE ".* I __imp_" "" name "${line}")
+  list(APPEND names ${name})
+endforeach()
+list(REMOVE_DUPLICATES names)
+list(LENGTH names count)
+if(count EQUAL 0)
+  message(FATAL_ERROR "no functions found in ${IMPORT_LIB}")
+endif()
+list(JOIN names "\n" exports)
+get_filename_component(directory ${OUTPUT} DIRECTORY)
+file(MAKE_DIRECTORY ${directory})
+set(definition ${OUTPUT}.def)
+file(WRITE ${definition} "LIBRARY ${DLL}\nEXPORTS\n${exports}\n")
+execute_process(COMMAND ${DLLTOOL} --def ${definition} --dllname ${DLL} --output-delaylib ${OUTPUT}
+                RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${DLLTOOL} failed for ${DLL}")
+endif()
