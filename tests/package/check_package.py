@@ -6,6 +6,8 @@
 Prints one line per problem and exits 1 if there is any, 0 otherwise.
 """
 import argparse
+import re
+import struct
 import sys
 import zipfile
 from pathlib import Path
@@ -39,6 +41,56 @@ def check_script(name, data, problems):
         problems.append(f"{name}: non-ASCII text before 'chcp 932'")
     if f'set "TEXT={VERB_TEXT}"' not in text:
         problems.append(f"{name}: the menu text {VERB_TEXT!r} is not set as expected")
+
+
+# What every Windows has; the program must need no other DLL (no C++ or
+# threads runtime beside it).
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll",
+               "comdlg32.dll", "comctl32.dll", "msvcrt.dll"}
+
+
+def imported_dlls(image):
+    """The DLL names of the PE import table."""
+    (pe,) = struct.unpack_from("<I", image, 0x3C)
+    if image[pe:pe + 4] != b"PE\0\0":
+        raise ValueError("not a PE image")
+    sections_count, optional_size = struct.unpack_from("<H12xH", image, pe + 6)
+    optional = pe + 24
+    import_rva, _ = struct.unpack_from("<II", image, optional + 112 + 8)  # PE32+ directory 1
+    sections = [struct.unpack_from("<8xIIII", image, optional + optional_size + 40 * i)
+                for i in range(sections_count)]
+
+    def offset(rva):
+        for size, address, raw_size, raw_offset in sections:
+            if address <= rva < address + max(size, raw_size):
+                return rva - address + raw_offset
+        raise ValueError(f"RVA {rva:#x} outside the sections")
+
+    names = []
+    at = offset(import_rva)
+    while True:
+        name_rva = struct.unpack_from("<12xI", image, at)[0]
+        if name_rva == 0:
+            return names
+        start = offset(name_rva)
+        names.append(image[start:image.index(b"\0", start)].decode("ascii"))
+        at += 20
+
+
+def check_exe(image, problems):
+    """Only system DLLs, whether imported at start or loaded at first use."""
+    try:
+        imports = {name.lower() for name in imported_dlls(image)}
+    except (ValueError, struct.error) as error:
+        problems.append(f"Duomira.exe: import table unreadable: {error}")
+        return
+    if "kernel32.dll" not in imports:
+        problems.append(f"Duomira.exe: import table without kernel32.dll: {sorted(imports)}")
+    # Delay-loaded DLLs are named only in the image's data.
+    named = {match.decode("ascii").lower()
+             for match in re.findall(rb"[A-Za-z0-9_.+-]+\.dll(?=\0)", image, re.IGNORECASE)}
+    for name in sorted((imports | named) - SYSTEM_DLLS):
+        problems.append(f"Duomira.exe: needs {name}, which is no system DLL")
 
 
 def check_guide(data, problems):
@@ -89,6 +141,7 @@ def main():
     for name in SCRIPTS:
         check_script(name, expected[FOLDER + name], problems)
     check_guide(expected[FOLDER + GUIDE], problems)
+    check_exe(expected[FOLDER + "Duomira.exe"], problems)
 
     for problem in problems:
         print(problem)
