@@ -2,7 +2,7 @@
 # the default build, and a target that runs them under Wine. Nothing here is
 # a CTest test, so no ctest run ever starts the benchmark.
 #
-#   cmake --build <build dir> --target bench     (build and run, about 3 minutes)
+#   cmake --build <build dir> --target bench     (build and run, about 5 minutes)
 #
 # The programs land in <build dir>/bench, which is also the benchmark's own
 # Wine state directory (bench/run.sh).

@@ -7,14 +7,14 @@
 #
 # BUILD_DIR is a mingw build (cmake --build BUILD_DIR --target bench builds
 # the programs and calls this script). RUNS: runs of each timed measure
-# (default 25, after 3 warm-up runs); IDLE_SECONDS: how long a waiting
+# (default 41, after 3 warm-up runs); IDLE_SECONDS: how long a waiting
 # instance is watched for its CPU time and wake-ups (default 10). The table
 # also goes to BUILD_DIR/bench/results.txt.
 set -euo pipefail
 
 [ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [RUNS] [IDLE_SECONDS]" >&2; exit 2; }
 BUILD_DIR=$(cd "$1" && pwd -P)
-RUNS=${2:-25}
+RUNS=${2:-41}
 IDLE_SECONDS=${3:-10}
 HERE=$(cd "$(dirname "$0")" && pwd -P)
 RUNNER="$HERE/../tests/wine/run_wine_tests.sh"

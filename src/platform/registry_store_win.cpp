@@ -14,6 +14,15 @@ namespace {
 // reading them is treated as a failure rather than an unbounded allocation.
 constexpr DWORD kMaxValueBytes = 1u << 20;
 
+// The text of a value as read: of a string type only, ending at its first NUL
+// if it has one (the stored data need not end in one).
+StoreValue TextOf(DWORD type, const wchar_t* data, DWORD bytes) {
+    if (type != REG_SZ && type != REG_EXPAND_SZ) return {StoreStatus::Failed, {}};
+    std::wstring text(data, bytes / sizeof(wchar_t));
+    if (auto nul = text.find(L'\0'); nul != std::wstring::npos) text.resize(nul);
+    return {StoreStatus::Found, std::move(text)};
+}
+
 }  // namespace
 
 StoreValue RegistrySettingsBackend::Get(std::wstring_view name) {
@@ -24,9 +33,20 @@ StoreValue RegistrySettingsBackend::Get(std::wstring_view name) {
     if (status != ERROR_SUCCESS) return {StoreStatus::Failed, {}};
 
     const std::wstring valueName(name);
-    // The value may change between the size query and the read: retry then.
+    // Settings are short: one query into a small buffer reads nearly all of
+    // them (the waiting instance reads FileName twice a second).
+    wchar_t small[260];
+    DWORD type = 0;
+    DWORD read = sizeof(small);
+    status = RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &type,
+                              reinterpret_cast<BYTE*>(small), &read);
+    if (status == ERROR_SUCCESS) return TextOf(type, small, read);
+    if (status == ERROR_FILE_NOT_FOUND) return {StoreStatus::Absent, {}};
+    if (status != ERROR_MORE_DATA) return {StoreStatus::Failed, {}};
+
+    // A longer value: its size first. It may change between the size query
+    // and the read: retry then.
     for (int attempt = 0; attempt < 4; ++attempt) {
-        DWORD type = 0;
         DWORD size = 0;
         status = RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size);
         if (status == ERROR_FILE_NOT_FOUND) return {StoreStatus::Absent, {}};
@@ -35,19 +55,13 @@ StoreValue RegistrySettingsBackend::Get(std::wstring_view name) {
         if (size > kMaxValueBytes) return {StoreStatus::Failed, {}};
 
         std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
-        DWORD read = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        read = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
         status = RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &type,
                                   reinterpret_cast<BYTE*>(buffer.data()), &read);
         if (status == ERROR_MORE_DATA) continue;
         if (status == ERROR_FILE_NOT_FOUND) return {StoreStatus::Absent, {}};
         if (status != ERROR_SUCCESS) return {StoreStatus::Failed, {}};
-        if (type != REG_SZ && type != REG_EXPAND_SZ) return {StoreStatus::Failed, {}};
-
-        // The stored data need not end in a NUL; it ends at the first NUL if it has one.
-        size_t length = read / sizeof(wchar_t);
-        std::wstring text(buffer.data(), length);
-        if (auto nul = text.find(L'\0'); nul != std::wstring::npos) text.resize(nul);
-        return {StoreStatus::Found, std::move(text)};
+        return TextOf(type, buffer.data(), read);
     }
     return {StoreStatus::Failed, {}};
 }

@@ -43,9 +43,12 @@ int RunMessageLoop(SettingsKeyWatch* watch, void (*onChange)(void*), void* conte
         // Everything queued is handled before the next wait.
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
-            // Tab and arrow keys move between the controls of the active window.
-            HWND active = GetActiveWindow();
-            if (active && IsDialogMessageW(active, &msg)) continue;
+            // Tab and arrow keys move between the controls of the active window
+            // (thread messages, such as Timer1's ticks, belong to no window).
+            if (msg.hwnd) {
+                HWND active = GetActiveWindow();
+                if (active && IsDialogMessageW(active, &msg)) continue;
+            }
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
