@@ -14,6 +14,8 @@ rem  取り除きます。削除するのは次の3つのキーとその中身だけです。
 rem    HKEY_CURRENT_USER\Software\Classes\*\shell\Duomira
 rem    HKEY_CURRENT_USER\Software\Classes\Directory\shell\Duomira
 rem    HKEY_CURRENT_USER\Software\Classes\Drive\shell\Duomira
+rem  登録のときにできた入れ物のキー (…\*\shell、…\* など) は、
+rem  空 (値もサブキーも無い) のときだけ削除します。
 rem  ﾂｰﾙのﾊﾟｽなど Duomira の設定 (HKEY_CURRENT_USER\Software\
 rem  VB and VBA Program Settings\Duomira) には触れません。
 rem  登録されていないときに実行しても問題ありません。
@@ -54,6 +56,36 @@ reg query "%KEY%" >nul 2>&1
 if errorlevel 1 exit /b 0
 reg delete "%KEY%" /f >nul
 if errorlevel 1 exit /b 1
+call :remove_if_empty "HKEY_CURRENT_USER\Software\Classes\%~1\shell"
+call :remove_if_empty "HKEY_CURRENT_USER\Software\Classes\%~1"
+exit /b 0
+
+rem ----------------------------------------------------------------------
+rem  :remove_if_empty キー
+rem  キーに値もサブキーも無ければ削除する。reg query が表示するのは
+rem  キー自身の名前 (表示しない版もある) と、値とサブキーの行なので、
+rem  名前と違う行が1つでもあれば残す。
+rem ----------------------------------------------------------------------
+:remove_if_empty
+reg query "%~1" >nul 2>&1
+if errorlevel 1 exit /b 0
+set "SELF=%~1"
+set "INUSE="
+for /f "delims=" %%l in ('reg query "%~1" 2^>nul') do (
+    set "LINE=%%l"
+    call :note_other_line
+)
+if defined INUSE exit /b 0
+reg delete "%~1" /f >nul 2>&1
+exit /b 0
+
+rem  LINE がキー自身の名前でなければ INUSE を立てる。行に引用符などが
+rem  含まれていても崩れないよう、遅延展開で比べる。
+:note_other_line
+setlocal EnableDelayedExpansion
+if /i "!LINE!"=="!SELF!" (endlocal & exit /b 0)
+endlocal
+set "INUSE=1"
 exit /b 0
 
 :done

@@ -372,11 +372,19 @@ DUOMIRA_WINE_TEST(menu, remove_deletes_our_entries_and_nothing_else) {
     // Neighbours that another program put there, and the program's settings.
     const std::wstring neighbour = std::wstring(kClasses) + L"\\*\\shell\\NeighbourVerb";
     const std::wstring folderShell = std::wstring(kClasses) + L"\\Directory\\shell";
+    // Left with only a value once ours is gone: the script must read that
+    // value's line, whose text means something to cmd.exe, and keep the key.
+    const std::wstring drivesShell = std::wstring(kClasses) + L"\\Drive\\shell";
     struct NeighbourCleared {
-        std::wstring key;
-        ~NeighbourCleared() { DeleteTree(key); }
-    } neighbourCleared{neighbour};
+        std::wstring key, shell;
+        ~NeighbourCleared() {
+            DeleteTree(key);
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, shell.c_str(), L"NeighbourNote");
+        }
+    } neighbourCleared{neighbour, drivesShell};
     SetStringValue(neighbour, L"", L"Neighbour");
+    const std::wstring note = L"say \"hi\" & echo %PATH% ^ !x! (y)";
+    SetStringValue(drivesShell, L"NeighbourNote", note);
     SetStringValue(neighbour + L"\\command", L"", L"notepad.exe \"%1\"");
     const std::optional<std::wstring> folderShellDefault = StringValue(folderShell);
     WriteStoredSetting(L"WinMergePath", L"C:\\Program Files\\WinMerge\\WinMergeU.exe");
@@ -394,6 +402,7 @@ DUOMIRA_WINE_TEST(menu, remove_deletes_our_entries_and_nothing_else) {
     CHECK_EQ(traces, std::vector<std::wstring>{});
     CHECK_EQ(StringValue(neighbour), L"Neighbour");
     CHECK_EQ(StringValue(neighbour + L"\\command"), L"notepad.exe \"%1\"");
+    CHECK_EQ(StringValue(drivesShell, L"NeighbourNote"), note);
     CHECK_EQ(StringValue(folderShell), folderShellDefault);
     CHECK(AllStoredSettings() == settings);
 
@@ -401,6 +410,37 @@ DUOMIRA_WINE_TEST(menu, remove_deletes_our_entries_and_nothing_else) {
     RequireScriptSucceeds(folder, kRemove);
     CHECK_EQ(StringValue(neighbour), L"Neighbour");
     CHECK(AllStoredSettings() == settings);
+}
+
+DUOMIRA_WINE_TEST(menu, remove_takes_away_the_empty_keys_register_made) {
+    MenuKeysCleared cleared;
+    // The keys that hold ours: an empty one (an earlier test may have left it)
+    // goes first, so that registering makes it; one with content must stay.
+    auto isEmpty = [](const std::wstring& path) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+        DWORD subkeys = 0, values = 0;
+        const LONG status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                                             nullptr, nullptr, nullptr, nullptr);
+        RegCloseKey(key);
+        return status == ERROR_SUCCESS && subkeys == 0 && values == 0;
+    };
+    std::vector<std::pair<std::wstring, bool>> holders;
+    for (const Kind& kind : kKinds) {
+        const std::wstring classKey = std::wstring(kClasses) + L"\\" + kind.name;
+        for (const std::wstring& key : {classKey + L"\\shell", classKey}) {
+            if (isEmpty(key)) RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+            holders.emplace_back(key, KeyExists(key));
+        }
+    }
+    const std::wstring folder = MakeInstallFolder(L"empty holders");
+    RequireScriptSucceeds(folder, kRegister);
+    for (const auto& [key, existed] : holders) CHECK(KeyExists(key));
+    RequireScriptSucceeds(folder, kRemove);
+    for (const auto& [key, existed] : holders) {
+        const Context context(ToUtf8(key));
+        CHECK_EQ(KeyExists(key), existed);
+    }
 }
 
 DUOMIRA_WINE_TEST(menu, scripts_wait_for_a_key_unless_quiet) {
