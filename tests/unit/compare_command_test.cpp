@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "fakes.h"
 #include "launch/compare_command.h"
 
 namespace duomira {
@@ -65,51 +66,6 @@ TEST(ArgumentText, FollowsTheProgramNameWhole) {
     EXPECT_EQ(ArgumentText(L"\"unterminated name"), L"");
 }
 
-// The argument splitting of CommandLineToArgvW and the C runtime, which every
-// started tool applies to its command line.
-std::vector<std::wstring> SplitArguments(std::wstring_view line) {
-    std::vector<std::wstring> args;
-    size_t i = 0;
-    // The program name: up to the closing quote, or to the first blank.
-    std::wstring program;
-    if (i < line.size() && line[i] == L'"') {
-        for (++i; i < line.size() && line[i] != L'"'; ++i) program += line[i];
-        if (i < line.size()) ++i;
-    } else {
-        for (; i < line.size() && line[i] != L' ' && line[i] != L'\t'; ++i) program += line[i];
-    }
-    args.push_back(program);
-    for (;;) {
-        while (i < line.size() && (line[i] == L' ' || line[i] == L'\t')) ++i;
-        if (i >= line.size()) break;
-        std::wstring arg;
-        bool quoted = false;
-        while (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) {
-            size_t slashes = 0;
-            while (i < line.size() && line[i] == L'\\') ++slashes, ++i;
-            if (i < line.size() && line[i] == L'"') {
-                arg.append(slashes / 2, L'\\');
-                if (slashes % 2) {
-                    arg += L'"';
-                } else if (quoted && i + 1 < line.size() && line[i + 1] == L'"') {
-                    arg += L'"';
-                    ++i;
-                } else {
-                    quoted = !quoted;
-                }
-                ++i;
-            } else {
-                arg.append(slashes, L'\\');
-                if (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) {
-                    arg += line[i++];
-                }
-            }
-        }
-        args.push_back(arg);
-    }
-    return args;
-}
-
 std::wstring RandomPath(std::mt19937& random) {
     static const std::wstring kPieces[] = {
         L"a", L"Z", L"0", L" ", L"  ", L"&", L"%", L"%PATH%", L"^", L"!", L"(", L")", L"[x]",
@@ -155,7 +111,7 @@ TEST(CompareCommand, EveryToolReceivesExactlyThePickedPaths) {
                 }
                 text = expanded;
             }
-            auto args = SplitArguments(text);
+            auto args = fakes::SplitCommandLine(text);
             const bool withSwitch = sub && tool != kFcCommand;
             ASSERT_EQ(args.size(), withSwitch ? 4u : 3u) << text;
             EXPECT_EQ(args[args.size() - 2], first) << text;

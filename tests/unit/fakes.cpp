@@ -22,4 +22,49 @@ std::optional<std::string> EncodeCp932(std::wstring_view text) {
     return output;
 }
 
+// The argument splitting of CommandLineToArgvW and the C runtime, which every
+// started tool applies to its command line.
+std::vector<std::wstring> SplitCommandLine(std::wstring_view line) {
+    std::vector<std::wstring> args;
+    size_t i = 0;
+    // The program name: up to the closing quote, or to the first blank.
+    std::wstring program;
+    if (i < line.size() && line[i] == L'"') {
+        for (++i; i < line.size() && line[i] != L'"'; ++i) program += line[i];
+        if (i < line.size()) ++i;
+    } else {
+        for (; i < line.size() && line[i] != L' ' && line[i] != L'\t'; ++i) program += line[i];
+    }
+    args.push_back(program);
+    for (;;) {
+        while (i < line.size() && (line[i] == L' ' || line[i] == L'\t')) ++i;
+        if (i >= line.size()) break;
+        std::wstring arg;
+        bool quoted = false;
+        while (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) {
+            size_t slashes = 0;
+            while (i < line.size() && line[i] == L'\\') ++slashes, ++i;
+            if (i < line.size() && line[i] == L'"') {
+                arg.append(slashes / 2, L'\\');
+                if (slashes % 2) {
+                    arg += L'"';
+                } else if (quoted && i + 1 < line.size() && line[i + 1] == L'"') {
+                    arg += L'"';
+                    ++i;
+                } else {
+                    quoted = !quoted;
+                }
+                ++i;
+            } else {
+                arg.append(slashes, L'\\');
+                if (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) {
+                    arg += line[i++];
+                }
+            }
+        }
+        args.push_back(arg);
+    }
+    return args;
+}
+
 }  // namespace duomira::fakes

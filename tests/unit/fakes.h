@@ -14,6 +14,10 @@ namespace duomira::fakes {
 // Encodes to CP932 through iconv, as the system's conversion does on a Japanese system.
 std::optional<std::string> EncodeCp932(std::wstring_view text);
 
+// The arguments a started program sees: its command line split as
+// CommandLineToArgvW and the C runtime split it (program name first).
+std::vector<std::wstring> SplitCommandLine(std::wstring_view line);
+
 struct StartedProcess {
     std::wstring commandLine;
     int showWindow;

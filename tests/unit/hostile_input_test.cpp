@@ -265,44 +265,6 @@ TEST(HostileStoredValues, HugeAndOddTextIsCarriedNotInterpreted) {
 
 // ---------------------------------------------------------------- argument texts
 
-// How a started program splits its command line (CommandLineToArgvW and the C
-// runtime agree on everything a path without quotes can contain).
-std::vector<std::wstring> SplitCommandLine(std::wstring_view line) {
-    std::vector<std::wstring> args;
-    size_t i = 0;
-    std::wstring program;
-    if (i < line.size() && line[i] == L'"') {
-        for (++i; i < line.size() && line[i] != L'"'; ++i) program += line[i];
-        if (i < line.size()) ++i;
-    } else {
-        for (; i < line.size() && line[i] != L' ' && line[i] != L'\t'; ++i) program += line[i];
-    }
-    args.push_back(program);
-    for (;;) {
-        while (i < line.size() && (line[i] == L' ' || line[i] == L'\t')) ++i;
-        if (i >= line.size()) return args;
-        std::wstring arg;
-        bool quoted = false;
-        while (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) {
-            size_t slashes = 0;
-            while (i < line.size() && line[i] == L'\\') ++slashes, ++i;
-            if (i < line.size() && line[i] == L'"') {
-                arg.append(slashes / 2, L'\\');
-                if (slashes % 2) {
-                    arg += L'"';
-                } else {
-                    quoted = !quoted;
-                }
-                ++i;
-            } else {
-                arg.append(slashes, L'\\');
-                if (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) arg += line[i++];
-            }
-        }
-        args.push_back(arg);
-    }
-}
-
 std::optional<std::wstring> DecodeCp932(const std::string& bytes) {
     iconv_t cd = iconv_open("WCHAR_T", "CP932");
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
@@ -447,7 +409,7 @@ TEST(HostileArgumentText, ToolReceivesExactlyThePickedPathsOrTheErrorPathIsTaken
         }
         expected.push_back(a);
         expected.push_back(b);
-        EXPECT_EQ(SplitCommandLine(commandLine), expected) << Printable(commandLine);
+        EXPECT_EQ(fakes::SplitCommandLine(commandLine), expected) << Printable(commandLine);
     }
     // Both outcomes were really exercised.
     EXPECT_GT(launched, 1000);
