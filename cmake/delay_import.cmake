@@ -6,7 +6,12 @@
 #   duomira_delay_import_libraries(<out var> <dll name>...)
 #
 # sets <out var> to the libraries to link, built from mingw-w64's own import
-# libraries (every function they export) with dlltool.
+# libraries (every function they export, no data) with dlltool.
+#
+# Mind: the binding stub that dlltool (binutils 2.40) makes saves the integer
+# argument registers only, not XMM0-3. A delay-loaded function that takes a
+# float or double argument would get garbage on its first call; call such a
+# function only through an ordinary import.
 function(duomira_delay_import_libraries out_var)
   set(libraries)
   foreach(dll IN LISTS ARGN)

@@ -118,26 +118,41 @@ HWND FindFailureReport() {
     return found;
 }
 
-bool g_reportingFailure = false;
+// Where the handling of an unhandled failure stands.
+enum class FailureState {
+    None,
+    Reporting,  // the report is up, in its own message loop
+    TakenOver,  // a failure recurred in the report's loop; this loop took over
+};
+FailureState g_failure = FailureState::None;
 
 }  // namespace
 
 void FailUnhandled() {
-    if (!g_reportingFailure) {
-        g_reportingFailure = true;
+    switch (g_failure) {
+    case FailureState::None:
+        g_failure = FailureState::Reporting;
         ShowProgramMessage(kUnhandledFailure);
         EndProgram();
+    case FailureState::TakenOver:
+        // It recurs even without Timer1: the report has been shown; end now.
+        EndProgram();
+    case FailureState::Reporting:
+        break;
     }
     // The report's message loop goes on dispatching timer ticks and window
     // events, and the failure may recur in them (the timer's watch fails every
     // 500 ms). No second report: this call takes over the report's loop,
-    // without timer ticks, and the program ends once the user has closed it.
+    // without Timer1's ticks (thread messages), and the program ends once the
+    // user has closed the report.
+    g_failure = FailureState::TakenOver;
     const HWND report = FindFailureReport();
     while (report && IsWindowVisible(report)) {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) EndProgram();
-            if (msg.message == WM_TIMER || IsDialogMessageW(report, &msg)) continue;
+            if (msg.message == WM_TIMER && !msg.hwnd) continue;
+            if (IsDialogMessageW(report, &msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
