@@ -130,6 +130,11 @@ std::optional<double> WaitForVisibleWindow(const Process& process, const wchar_t
     return std::nullopt;
 }
 
+// Before every timed start: the processes of the run before (a tool that has
+// signalled, a window process that is closing) get time to end, so that no
+// start pays for the one before it.
+void Settle() { Sleep(60); }
+
 // ---------------------------------------------------------------- settings
 
 constexpr wchar_t kAppKey[] = L"Software\\VB and VBA Program Settings\\Duomira";
@@ -446,21 +451,23 @@ int wmain(int argc, wchar_t** argv) {
     WriteSetting(L"WinDiffPath", BenchExe(L"bench_tool.exe"));
     for (int run = -warmups; run < runs; ++run) {
         WriteSetting(L"FileName", kFirstPath);
+        Settle();
         const std::optional<double> duomira = TimeToTool(Quoted(Duomira()) + L" " + kSecondPath, toolStarted);
         if (ReadSetting(L"FileName") != L"") Die("the second start did not clear FileName");
+        Settle();
         const std::optional<double> baseline =
             TimeToTool(Quoted(BenchExe(L"baseline_launcher.exe")) + L" " + kSecondPath, toolStarted);
         if (!duomira || !baseline) Die("the tool did not start within 10 s");
         if (run < 0) continue;
         secondDuomira.Add(*duomira);
         secondBaseline.Add(*baseline);
-        Sleep(30);
     }
 
     // 3. First start -> main window visible, and 2. FileName cleared -> first instance gone.
     Stats firstDuomira, firstBaseline, clearToGone;
     for (int run = -warmups; run < runs; ++run) {
         ResetSettings();
+        Settle();
         const double firstStart = NowMs();
         Process first = Start(Quoted(Duomira()) + L" C:\\bench\\first-" + std::to_wstring(run + warmups) + L".txt");
         const std::optional<double> shown = WaitForVisibleWindow(first, L"DuomiraMainWindow", 10000);
@@ -474,6 +481,7 @@ int wmain(int argc, wchar_t** argv) {
         first.End();
         if (!gone) Die("the first instance did not end within 5 s of FileName being cleared");
 
+        Settle();
         const double baselineStart = NowMs();
         Process baseline = Start(Quoted(BenchExe(L"baseline_window.exe")));
         const std::optional<double> baselineShown = WaitForVisibleWindow(baseline, L"DuomiraBenchBaseline", 10000);
@@ -485,7 +493,6 @@ int wmain(int argc, wchar_t** argv) {
         firstDuomira.Add(*shown - firstStart);
         clearToGone.Add(goneAt - cleared);
         firstBaseline.Add(*baselineShown - baselineStart);
-        Sleep(30);
     }
 
     // 4. and 5. A waiting instance and an idle baseline window, side by side.
