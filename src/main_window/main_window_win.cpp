@@ -54,11 +54,11 @@ long Win32MainWindow::ScreenWidthTwips() {
 }
 
 void Win32MainWindow::StartTimer() {
-    // A thread timer: it ticks from the load on, before the window is realised
-    // (or when it never is), and inside the modal loops of message boxes and dialogs.
-    // A thread timer ticks only while the thread handles messages, so it is
-    // set when the window system starts: a second start that only starts a
-    // tool never needs it.
+    // A thread timer: it ticks whether or not the window is realised, and
+    // inside the modal loops of message boxes and dialogs. It ticks only while
+    // the thread handles messages, so it is set when the window system starts
+    // (first window or message box): a second start that only starts a tool
+    // never loads the window system for it.
     WhenWindowSystemStarts([this] {
         if (!timer_) timer_ = SetTimer(nullptr, 0, kTimerIntervalMs, &Win32MainWindow::OnTimer);
     });
