@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev  # Duomira.exe
   wine wine64 fonts-wine xvfb xauth x11-utils                       # running it
   locales fonts-ipafont-gothic imagemagick zip unzip python3  # Japanese text, screenshots, package
+  nsis                                                         # the setup program
 )
 
 missing=()
