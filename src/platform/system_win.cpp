@@ -35,6 +35,44 @@ std::wstring_view ProgramPart(std::wstring_view commandLine) {
     return program;
 }
 
+bool EndsWithNoCase(std::wstring_view text, std::wstring_view end) {
+    return text.size() >= end.size() &&
+           CompareStringOrdinal(text.data() + text.size() - end.size(), static_cast<int>(end.size()),
+                                end.data(), static_cast<int>(end.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The environment of a command script: this process's own, with the working
+// directory added at the very end of PATH. The script's interpreter inherits
+// the switch that leaves the working directory out of its program search, yet
+// the script opens its report by naming it as a command: it is found there,
+// after every folder that could hold a program of the name the script runs.
+std::vector<wchar_t> ScriptEnvironment() {
+    std::vector<wchar_t> block;
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    std::wstring workDir(size, L'\0');
+    workDir.resize(GetCurrentDirectoryW(size, workDir.data()));
+    bool pathSeen = false;
+    if (wchar_t* strings = GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = strings; *entry; entry += std::wcslen(entry) + 1) {
+            block.insert(block.end(), entry, entry + std::wcslen(entry));
+            if (!pathSeen && CompareStringOrdinal(entry, 5, L"PATH=", 5, TRUE) == CSTR_EQUAL) {
+                pathSeen = true;
+                if (std::wcslen(entry) > 5) block.push_back(L';');
+                block.insert(block.end(), workDir.begin(), workDir.end());
+            }
+            block.push_back(L'\0');
+        }
+        FreeEnvironmentStringsW(strings);
+    }
+    if (!pathSeen) {
+        const std::wstring path = L"PATH=" + workDir;
+        block.insert(block.end(), path.begin(), path.end());
+        block.push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    return block;
+}
+
 }  // namespace
 
 bool Win32StartupPlatform::StartProcess(std::wstring_view commandLine, int showWindow) {
@@ -59,9 +97,15 @@ bool Win32StartupPlatform::StartProcess(std::wstring_view commandLine, int showW
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showWindow);
+    std::vector<wchar_t> environment;
+    if (EndsWithNoCase(programPart, L".bat") || EndsWithNoCase(programPart, L".cmd")) {
+        environment = ScriptEnvironment();
+    }
     UniqueProcessInformation process;
     return CreateProcessW(program ? program->c_str() : nullptr, line.data(), nullptr, nullptr,
-                          FALSE, 0, nullptr, nullptr, &startup, process.put()) != FALSE;
+                          FALSE, environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
+                          environment.empty() ? nullptr : environment.data(), nullptr, &startup,
+                          process.put()) != FALSE;
 }
 
 bool Win32StartupPlatform::WriteNewFile(std::wstring_view name, std::string_view bytes) {

@@ -335,6 +335,7 @@ std::wstring SaveScreenshot(std::wstring_view name, const RECT* rect = nullptr);
 //   cwd=<its working directory>
 //   exe=<its own file>
 //   nocwd=<its NoDefaultCurrentDirectoryInExePath value, empty when unset>
+//   path=<its PATH>
 //   argc=<number of arguments as CommandLineToArgvW splits the command line>
 //   arg=<argument 0>
 //   arg=<argument 1>
@@ -348,6 +349,7 @@ struct FakeRecord {
     std::wstring workDir;
     std::wstring exe;
     std::wstring noCwdSwitch;
+    std::wstring searchPath;  // PATH
     std::vector<std::wstring> args;
 };
 

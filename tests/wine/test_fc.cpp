@@ -708,6 +708,12 @@ DUOMIRA_WINE_TEST(fc, programs_never_start_from_the_working_directory) {
     CHECK(SameItem(run.fc->exe, bin + L"\\FC.exe"));
     CHECK_EQ(run.fc->args, (std::vector<std::wstring>{L"FC", a, b}));
     CHECK_EQ(run.fc->noCwdSwitch, L"1");
+    // The script still finds its report, named as a command: the working
+    // directory comes last in its PATH, behind the stand-in's folder.
+    const std::wstring& path = run.fc->searchPath;
+    CHECK(SameText(path.substr(0, bin.size() + 1), bin + L";"));
+    CHECK(path.size() > workDir.size() && SameText(path.substr(path.size() - workDir.size() - 1), L";" + workDir));
+    CHECK_EQ(tools[0].searchPath, std::wstring(bin + L";" + oldPath));
     CHECK(run.cmdEnded);
     CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
 }

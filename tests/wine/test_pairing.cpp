@@ -8,6 +8,7 @@
 
 #include "driver.h"
 #include "platform/control_ids.h"
+#include "platform/pairing_mutex_win.h"
 
 using namespace duomira::wine;
 namespace ids = duomira::ids;
@@ -139,6 +140,33 @@ DUOMIRA_WINE_TEST(pairing, three_picks_in_the_same_instant_leave_one_waiting) {
         CHECK_EQ(TextOf(RequireChild(window, ids::kMainLabel2)), *waiting);
         for (Process& start : starts) start.Kill();
     }
+}
+
+DUOMIRA_WINE_TEST(pairing, lock_left_by_a_killed_start_stops_no_later_start) {
+    // A thread that takes the pairing lock and ends without letting go leaves
+    // it abandoned, as a start killed inside it does.
+    HANDLE lock = CreateMutexW(nullptr, FALSE, duomira::kPairingMutexName);
+    REQUIRE(lock != nullptr);
+    HANDLE taker = CreateThread(
+        nullptr, 0, [](void* mutex) -> DWORD { return WaitForSingleObject(static_cast<HANDLE>(mutex), 5000); },
+        lock, 0, nullptr);
+    REQUIRE(taker != nullptr);
+    WaitForSingleObject(taker, 10000);
+    CloseHandle(taker);
+    struct CloseLock {
+        HANDLE handle;
+        ~CloseLock() { CloseHandle(handle); }
+    } closeLock{lock};
+
+    WriteStoredSetting(L"WinDiffPath", FakeTool());
+    const std::wstring log = UseFreshFakeLog();
+    WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
+    Process second = StartDuomira(L"C:\\work\\b.txt", TestTempDir());
+    CHECK(second.WaitForExit(10000));
+    CHECK(first.process.WaitForExit(5000));
+    const std::vector<FakeRecord> tools = SettledFakeLog(log, 1);
+    REQUIRE_EQ(tools.size(), 1u);
+    CHECK_EQ(tools[0].args, (std::vector<std::wstring>{FakeTool(), L"C:\\work\\a.txt", L"C:\\work\\b.txt"}));
 }
 
 DUOMIRA_WINE_TEST(pairing, session_end_drops_the_waiting_pick) {
