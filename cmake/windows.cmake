@@ -55,6 +55,15 @@ if(DUOMIRA_DRIVER_SOURCES)
       set_tests_properties(wine_${group} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600 RUN_SERIAL TRUE)
     endif()
   endforeach()
+
+  # The FC script on other code pages than the Japanese one: one focused test
+  # per locale (Western 1252/OEM 437, Simplified Chinese 936, and a
+  # Unicode-only locale, for which Wine takes UTF-8, 65001, as its code pages).
+  foreach(locale en_US.UTF-8 zh_CN.UTF-8 hi_IN.UTF-8)
+    add_test(NAME wine_fc_${locale} COMMAND ${DUOMIRA_WINE_RUNNER} run fc)
+    set_tests_properties(wine_fc_${locale} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RUN_SERIAL TRUE
+                         ENVIRONMENT "DUOMIRA_WINE_LOCALE=${locale};DUOMIRA_WINE_TEST=script_in_code_page_of_system")
+  endforeach()
 endif()
 
 include(cmake/package.cmake)
