@@ -35,6 +35,8 @@ chmod +x "$work/viewer"
 export DUOMIRA_DEMO_VIEWER=$work/viewer
 
 echo "== set-up keeps a stored tool path =="
+# A waiting instance left by an earlier test would take the first pick.
+wine taskkill /f /im Duomira.exe >/dev/null 2>&1
 wine reg delete 'HKCU\Software\VB and VBA Program Settings\Duomira' /f >/dev/null 2>&1
 wine reg add "$key" /v WinMergePath /d 'C:\own\WinMergeU.exe' /f >/dev/null || fail "reg add"
 "$source_dir/scripts/demo/setup-prefix.sh" || fail "the demo set-up failed"
