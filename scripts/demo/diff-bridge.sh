@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Stands in for the FC command in the demo Wine prefix of scripts/run.sh.
-# Duomira's diff_tmp.bat runs it through its Z:\ path:
+# Duomira's diff_tmp.bat runs it through its Windows path (C:\demo\...):
 #   "diff-bridge.sh" "FIRST" "SECOND" > diff_tmp.txt
 # and it writes GNU diff's report of the two Windows paths, with CR LF line
 # ends so that Windows programs show it line by line. Folders are compared

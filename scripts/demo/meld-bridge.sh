@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Stands in for WinDiff and WinMerge in the demo Wine prefix of scripts/run.sh.
-# Duomira starts it through its Z:\ path with the tool's command line:
+# Duomira starts it through its Windows path (C:\demo\...), which Wine runs as
+# a Unix program, with the tool's command line:
 #   meld-bridge.sh [-D|-r] "FIRST" "SECOND"
 # It turns the Windows paths into Unix paths and opens them in meld, which
 # compares two folders with their subfolders by itself, so the switches are
