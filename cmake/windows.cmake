@@ -64,6 +64,11 @@ if(DUOMIRA_DRIVER_SOURCES)
     set_tests_properties(wine_fc_${locale} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RUN_SERIAL TRUE
                          ENVIRONMENT "DUOMIRA_WINE_LOCALE=${locale};DUOMIRA_WINE_TEST=script_in_code_page_of_system")
   endforeach()
+
+  # The demo set-up of scripts/run.sh, with a stand-in for meld.
+  add_test(NAME wine_demo
+           COMMAND ${DUOMIRA_WINE_RUNNER} script ${PROJECT_SOURCE_DIR}/tests/wine/check_demo.sh)
+  set_tests_properties(wine_demo PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RUN_SERIAL TRUE)
 endif()
 
 include(cmake/package.cmake)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Duomira needs on Debian 12, and
-# only what is missing. Safe to run again; never asks a question.
+# only what is missing. Safe to run again; never asks a question. Packages
+# named as arguments are installed too (scripts/run.sh adds meld).
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
   wine wine64 fonts-wine xvfb xauth x11-utils                       # running it
   locales fonts-ipafont-gothic imagemagick zip unzip python3  # Japanese text, screenshots, package
   nsis                                                         # the setup program
+  "$@"
 )
 
 missing=()

@@ -4,6 +4,9 @@
 # the top right), then again with a second path to start the comparison.
 #   scripts/run.sh 'C:\windows\win.ini'
 #   scripts/run.sh 'C:\windows\system.ini'
+# The comparison opens in meld: the demo prefix stores bridges to meld and to
+# GNU diff as the tool paths, unless tool paths are stored there already
+# (scripts/demo/setup-prefix.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,11 +15,12 @@ if [ $# -ne 1 ]; then
   exit 2
 fi
 
-scripts/install-deps.sh
+scripts/install-deps.sh meld
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target Duomira >/dev/null
 
-export WINEPREFIX="${WINEPREFIX:-$HOME/.local/share/duomira/wineprefix}"
+WINEPREFIX=$(realpath -m "${WINEPREFIX:-$HOME/.local/share/duomira/wineprefix}")
+export WINEPREFIX
 export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree=;mshtml=}"
 export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
 
@@ -34,8 +38,12 @@ if [ ! -d "$WINEPREFIX" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   wineboot -i >/dev/null 2>&1
 fi
+scripts/demo/setup-prefix.sh
 
 # The program ends by itself: a first start waits for the second pick (or for
-# its window to be closed); a second start launches the tool and ends.
-nohup wine build/windows/Duomira.exe "$1" >/dev/null 2>&1 &
+# its window to be closed); a second start launches the tool and ends. It runs
+# in C:\demo, where the FC script writes diff_tmp.bat and diff_tmp.txt.
+exe=$PWD/build/windows/Duomira.exe
+cd "$WINEPREFIX/drive_c/demo"
+nohup wine "$exe" "$1" >/dev/null 2>&1 &
 echo "Started Duomira.exe with: $1"

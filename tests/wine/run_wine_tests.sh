@@ -4,6 +4,9 @@
 #
 #   run_wine_tests.sh BUILD_DIR setup        start Xvfb, create the prefix
 #   run_wine_tests.sh BUILD_DIR run GROUP    run one test group of duomira_driver.exe
+#   run_wine_tests.sh BUILD_DIR script FILE  run a bash test script in the same
+#                                            Wine environment (BUILD_DIR and
+#                                            ARTIFACTS exported)
 #   run_wine_tests.sh BUILD_DIR cleanup      stop Wine and Xvfb
 #
 # Needs no terminal, no display of its own and no input (works with CI=true).
@@ -17,7 +20,7 @@
 set -u
 
 usage() {
-    echo "usage: $0 BUILD_DIR setup|run GROUP|cleanup" >&2
+    echo "usage: $0 BUILD_DIR setup|run GROUP|script FILE|cleanup" >&2
     exit 2
 }
 
@@ -172,6 +175,25 @@ do_run() {
     return "$rc"
 }
 
+do_script() {
+    local script=$1
+    [ -f "$PREFIX/user.reg" ] || die "no Wine prefix; run '$0 $BUILD_DIR setup' first"
+    pid_is "$(cat "$STATE/xvfb.pid" 2>/dev/null)" Xvfb || die "Xvfb is not running; run setup first"
+    mkdir -p "$ARTIFACTS"
+    start_wineserver
+    # Through a file, as in do_run: Wine processes may outlive the script.
+    local out
+    out="$ARTIFACTS/$(basename "$script" .sh).log"
+    local rc=0
+    (
+        wine_env
+        export BUILD_DIR ARTIFACTS
+        exec timeout -k 10 "${DUOMIRA_WINE_RUN_TIMEOUT:-240}" bash "$script"
+    ) </dev/null >"$out" 2>&1 || rc=$?
+    cat "$out"
+    return "$rc"
+}
+
 do_cleanup() {
     stop_wine
     stop_xvfb
@@ -182,6 +204,7 @@ do_cleanup() {
 case "$ACTION" in
     setup) do_setup ;;
     run) [ $# -ge 3 ] || usage; do_run "$3" ;;
+    script) [ $# -ge 3 ] || usage; do_script "$3" ;;
     cleanup) do_cleanup ;;
     *) usage ;;
 esac
