@@ -1,0 +1,214 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "fakes.h"
+#include "launch/startup.h"
+#include "main_window/main_window.h"
+#include "path_dialog/path_dialog.h"
+#include "tool_detect/tool_detect.h"
+
+namespace duomira {
+namespace {
+
+constexpr wchar_t kUninstall[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WinMerge_is1";
+constexpr wchar_t kAppPaths[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+constexpr wchar_t kKitsRoots[] = L"Software\\Microsoft\\Windows Kits\\Installed Roots";
+
+constexpr auto kUser = RegistryRoot::CurrentUser;
+constexpr auto kMachine = RegistryRoot::LocalMachine;
+constexpr auto k64 = RegistryView::Wide64;
+constexpr auto k32 = RegistryView::Narrow32;
+
+// A machine as detection sees it; counts every question asked.
+class FakeProbe : public InstallProbe {
+  public:
+    using Place = std::tuple<RegistryRoot, RegistryView, std::wstring, std::wstring>;
+    std::map<Place, std::wstring> registry;
+    std::set<std::wstring> files;
+    std::map<std::wstring, std::wstring> environment;
+    std::map<std::wstring, std::vector<std::wstring>> folders;
+    std::set<std::wstring> onSearchPath;
+    int questions = 0;
+
+    std::optional<std::wstring> RegistryText(RegistryRoot root, RegistryView view,
+                                             std::wstring_view key, std::wstring_view value) override {
+        ++questions;
+        auto it = registry.find({root, view, std::wstring(key), std::wstring(value)});
+        return it == registry.end() ? std::nullopt : std::optional(it->second);
+    }
+    bool IsFile(std::wstring_view path) override {
+        ++questions;
+        return files.contains(std::wstring(path));
+    }
+    std::wstring Environment(std::wstring_view name) override {
+        ++questions;
+        auto it = environment.find(std::wstring(name));
+        return it == environment.end() ? std::wstring() : it->second;
+    }
+    std::vector<std::wstring> Subfolders(std::wstring_view folder) override {
+        ++questions;
+        auto it = folders.find(std::wstring(folder));
+        return it == folders.end() ? std::vector<std::wstring>{} : it->second;
+    }
+    bool StartFindsBareName(std::wstring_view name) override {
+        ++questions;
+        return onSearchPath.contains(std::wstring(name));
+    }
+};
+
+TEST(ToolDetectTest, WinMergeIsFoundWhereItsInstallersRecordIt) {
+    FakeProbe probe;
+    EXPECT_EQ(DetectedToolPath(probe, 1), L"WINMERGE.exe");  // nothing installed
+
+    // A machine-wide 32-bit install, and a per-user one whose entry is stale.
+    probe.registry[{kMachine, k32, kUninstall, L"InstallLocation"}] = L"C:\\Program Files (x86)\\WinMerge\\";
+    probe.files.insert(L"C:\\Program Files (x86)\\WinMerge\\WinMergeU.exe");
+    probe.registry[{kUser, k64, kUninstall, L"InstallLocation"}] = L"C:\\Users\\u\\Old\\WinMerge\\";
+    EXPECT_EQ(DetectedToolPath(probe, 1), L"C:\\Program Files (x86)\\WinMerge\\WinMergeU.exe");
+
+    // The user's own copy comes first; a folder without its trailing backslash.
+    probe.registry[{kUser, k64, kUninstall, L"InstallLocation"}] = L"C:\\Users\\u\\Programs\\WinMerge";
+    probe.files.insert(L"C:\\Users\\u\\Programs\\WinMerge\\WinMergeU.exe");
+    EXPECT_EQ(DetectedToolPath(probe, 1), L"C:\\Users\\u\\Programs\\WinMerge\\WinMergeU.exe");
+
+    // Without uninstall entries: App Paths (quoted as some write it), then the usual folders.
+    FakeProbe appPaths;
+    appPaths.registry[{kMachine, k64, std::wstring(kAppPaths) + L"WinMergeU.exe", L""}] =
+        L"\"D:\\Tools\\WinMerge\\WinMergeU.exe\"";
+    appPaths.files.insert(L"D:\\Tools\\WinMerge\\WinMergeU.exe");
+    EXPECT_EQ(DetectedToolPath(appPaths, 1), L"D:\\Tools\\WinMerge\\WinMergeU.exe");
+    FakeProbe folder;
+    folder.environment[L"LOCALAPPDATA"] = L"C:\\Users\\u\\AppData\\Local";
+    folder.files.insert(L"C:\\Users\\u\\AppData\\Local\\Programs\\WinMerge\\WinMergeU.exe");
+    EXPECT_EQ(DetectedToolPath(folder, 1),
+              L"C:\\Users\\u\\AppData\\Local\\Programs\\WinMerge\\WinMergeU.exe");
+
+    // A bare name that the start finds stays bare, whatever is installed.
+    probe.onSearchPath.insert(L"WINMERGE.exe");
+    EXPECT_EQ(DetectedToolPath(probe, 1), L"WINMERGE.exe");
+}
+
+TEST(ToolDetectTest, WinDiffComesFromTheNewestSdkThatHasIt) {
+    FakeProbe probe;
+    probe.registry[{kMachine, k32, kKitsRoots, L"KitsRoot10"}] = L"C:\\Kits\\10\\";
+    probe.folders[L"C:\\Kits\\10\\bin\\"] = {L"10.0.9.0", L"x64", L"10.0.22621.0", L"10.0.19041.0"};
+    probe.files.insert(L"C:\\Kits\\10\\bin\\10.0.9.0\\x64\\windiff.exe");
+    probe.files.insert(L"C:\\Kits\\10\\bin\\10.0.19041.0\\x86\\windiff.exe");
+    probe.files.insert(L"C:\\Kits\\10\\bin\\x64\\windiff.exe");
+    // 22621 lacks it; 19041 is newer than 9 by number, not by text.
+    EXPECT_EQ(DetectedToolPath(probe, 0), L"C:\\Kits\\10\\bin\\10.0.19041.0\\x86\\windiff.exe");
+    EXPECT_EQ(DetectedToolPath(probe, 2), L"FC");
+}
+
+TEST(ToolDetectTest, OnlyAPathNeverStoredIsDetectedAndNothingIsWritten) {
+    MemorySettingsBackend store;
+    FakeProbe probe;
+    probe.files.insert(L"C:\\WM\\WinMergeU.exe");
+    probe.registry[{kUser, k64, std::wstring(kAppPaths) + L"WinMergeU.exe", L""}] = L"C:\\WM\\WinMergeU.exe";
+    EXPECT_EQ(ReadToolPath(store, 1, &probe), L"C:\\WM\\WinMergeU.exe");
+    EXPECT_EQ(ReadToolPath(store, 1, nullptr), L"WINMERGE.exe");
+    store.Put(L"WinMergePath", L"");
+    probe.questions = 0;
+    EXPECT_EQ(ReadToolPath(store, 1, &probe), L"");  // stored empty wins
+    EXPECT_EQ(probe.questions, 0);
+    for (const auto& entry : store.log) EXPECT_FALSE(entry.starts_with(L"set:"));
+}
+
+TEST(ToolDetectTest, ProgramOfAToolPathIsLookedForAsTheStartWouldTakeIt) {
+    FakeProbe probe;
+    probe.files = {L"C:\\Program Files\\WinMerge\\WinMergeU.exe", L"C:\\t\\wd.exe"};
+    probe.onSearchPath = {L"windiff"};
+    EXPECT_TRUE(ToolProgramFound(probe, L"C:\\Program Files\\WinMerge\\WinMergeU.exe"));
+    EXPECT_TRUE(ToolProgramFound(probe, L"\"C:\\Program Files\\WinMerge\\WinMergeU.exe\" /r"));
+    EXPECT_TRUE(ToolProgramFound(probe, L"C:\\t\\wd.exe -x"));
+    EXPECT_TRUE(ToolProgramFound(probe, L"C:\\t\\wd"));  // ".exe" added
+    EXPECT_TRUE(ToolProgramFound(probe, L"windiff -x"));
+    EXPECT_FALSE(ToolProgramFound(probe, L"C:\\Program Files\\WinMerge"));
+    EXPECT_FALSE(ToolProgramFound(probe, L"C:\\t\\wd.bin"));
+    EXPECT_FALSE(ToolProgramFound(probe, L""));
+    EXPECT_FALSE(ToolProgramFound(probe, L"\"\""));
+}
+
+class DetectingStartupTest : public ::testing::Test {
+  protected:
+    StartupOutcome Start(std::wstring argumentText) {
+        platform.commandLine = L"Duomira.exe " + argumentText;
+        StartupContext context{store, shared, platform, window, dialog, &probe};
+        return Main(context);
+    }
+    void InstallWinMerge() {
+        probe.registry[{kUser, k64, kUninstall, L"InstallLocation"}] = L"C:\\Users\\u\\Programs\\WinMerge\\";
+        probe.files.insert(L"C:\\Users\\u\\Programs\\WinMerge\\WinMergeU.exe");
+        platform.existingFiles.push_back(L"C:\\Users\\u\\Programs\\WinMerge\\WinMergeU.exe");
+    }
+
+    MemorySettingsBackend store;
+    SharedVariables shared;
+    fakes::FakePlatform platform;
+    fakes::FakeHost host;
+    MainWindow window{store, shared, host};
+    fakes::FakePathDialog dialog;
+    FakeProbe probe;
+};
+
+TEST_F(DetectingStartupTest, NewUserWithOnlyWinMergeComparesWithIt) {
+    InstallWinMerge();
+    ASSERT_EQ(Start(L"C:\\a.txt"), StartupOutcome::RunMessageLoop);
+    EXPECT_EQ(window.Model().selectedOption, 1);
+    EXPECT_EQ(store.Stored(L"SelectExe"), L"1");  // selecting the button writes it
+    EXPECT_EQ(store.Stored(L"WinMergePath"), std::nullopt);
+
+    ASSERT_EQ(Start(L"C:\\b.txt"), StartupOutcome::EndProgram);
+    ASSERT_EQ(platform.started.size(), 1u);
+    EXPECT_EQ(platform.started[0].commandLine,
+              L"C:\\Users\\u\\Programs\\WinMerge\\WinMergeU.exe \"C:\\a.txt\" \"C:\\b.txt\"");
+    EXPECT_EQ(store.Stored(L"WinMergePath"), std::nullopt);
+}
+
+TEST_F(DetectingStartupTest, StoredChoicesAreNeverSecondGuessedNorPaidFor) {
+    InstallWinMerge();
+    store.Put(L"SelectExe", L"0");
+    ASSERT_EQ(Start(L"C:\\a.txt"), StartupOutcome::RunMessageLoop);
+    EXPECT_EQ(window.Model().selectedOption, 0);
+
+    // A second start with every path stored asks the system nothing.
+    for (auto key : {L"WinDiffPath", L"WinMergePath", L"CmdPath"}) store.Put(key, L"tool.exe");
+    probe.questions = 0;
+    ASSERT_EQ(Start(L"C:\\b.txt"), StartupOutcome::EndProgram);
+    EXPECT_EQ(probe.questions, 0);
+    ASSERT_EQ(platform.started.size(), 1u);
+    EXPECT_TRUE(platform.started[0].commandLine.starts_with(L"tool.exe "));
+}
+
+TEST(ToolDetectDialogTest, DialogShowsDetectedPathsOnlyForKeysNeverStored) {
+    MemorySettingsBackend store;
+    SharedVariables shared;
+    fakes::FakeHost host;
+    MainWindow window{store, shared, host};
+    struct View : PathDialogView {
+        std::array<std::wstring, 3> paths;
+        std::wstring PathBox(int tool) override { return paths.at(tool); }
+        std::wstring NameBox(int) override { return {}; }
+        void SetPathBox(int tool, std::wstring_view text) override { paths.at(tool) = text; }
+        void SetNameBox(int, std::wstring_view) override {}
+        void Hide() override {}
+        std::optional<std::wstring> BrowseForFile(std::wstring_view, std::wstring_view) override {
+            return std::nullopt;
+        }
+    } view;
+    FakeProbe probe;
+    probe.registry[{kUser, k64, std::wstring(kAppPaths) + L"WinDiff.exe", L""}] = L"C:\\wd\\WinDiff.exe";
+    probe.files = {L"C:\\wd\\WinDiff.exe", L"C:\\wm\\WinMergeU.exe"};
+    probe.registry[{kUser, k64, std::wstring(kAppPaths) + L"WinMergeU.exe", L""}] = L"C:\\wm\\WinMergeU.exe";
+    store.Put(L"WinMergePath", L"");
+    PathDialog dialog{store, window, view, &probe};
+    ASSERT_TRUE(dialog.Form_Activate());
+    EXPECT_EQ(view.paths, (std::array<std::wstring, 3>{L"C:\\wd\\WinDiff.exe", L"", L"FC"}));
+}
+
+}  // namespace
+}  // namespace duomira
