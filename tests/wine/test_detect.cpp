@@ -31,6 +31,7 @@ class InstalledWinMerge {
         REQUIRE(Environment(L"LOCALAPPDATA").size() > 0);
         MakeDirs(folder_);
         REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), Program().c_str(), FALSE));
+        REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), Sibling(L"other.exe").c_str(), FALSE));
         HKEY key = nullptr;
         REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, kUninstallKey, 0, nullptr, 0, KEY_SET_VALUE,
                                 nullptr, &key, nullptr) == ERROR_SUCCESS);
@@ -44,12 +45,14 @@ class InstalledWinMerge {
         KillProcessesNamed(L"Duomira.exe");
         RegDeleteKeyW(HKEY_CURRENT_USER, kUninstallKey);
         DeleteFileW(Program().c_str());
+        DeleteFileW(Sibling(L"other.exe").c_str());
         RemoveDirectoryW(folder_.c_str());
     }
     InstalledWinMerge(const InstalledWinMerge&) = delete;
     InstalledWinMerge& operator=(const InstalledWinMerge&) = delete;
 
-    std::wstring Program() const { return folder_ + L"\\WinMergeU.exe"; }
+    std::wstring Program() const { return Sibling(L"WinMergeU.exe"); }
+    std::wstring Sibling(std::wstring_view name) const { return folder_ + L"\\" + std::wstring(name); }
 
   private:
     std::wstring folder_;
@@ -62,16 +65,46 @@ bool IsChosen(HWND main, int tool) {
     return state == BST_CHECKED;
 }
 
-// "設定", the two diff tools' path boxes as shown, then "キャンセル".
-std::vector<std::wstring> DialogPaths(const WaitingStart& waiting) {
+// "設定": the tool path dialog, once its boxes are filled.
+HWND OpenDialog(const WaitingStart& waiting) {
     ClickButton(RequireChild(waiting.main, ids::kMainCommand1));
     HWND dialog = RequireWindow(waiting.process.Id(), ids::kPathDialogClass, 5000);
-    HWND box0 = RequireChild(dialog, ids::kPathText1);
-    WaitUntil([&] { return !TextOf(box0).empty(); }, 3000);
-    std::vector<std::wstring> paths{TextOf(box0), TextOf(RequireChild(dialog, ids::kPathText1 + 1))};
-    SaveScreenshot(L"detect_dialog");
-    ClickButton(RequireChild(dialog, ids::kPathCommand4));
-    return paths;
+    WaitUntil([&] { return !TextOf(RequireChild(dialog, ids::kPathText1)).empty(); }, 3000);
+    return dialog;
+}
+
+// The two diff tools' path boxes as shown; a screenshot of the dialog.
+std::vector<std::wstring> DiffToolPaths(HWND dialog, std::wstring_view shot) {
+    Sleep(300);  // painted, for the screenshot
+    SaveScreenshot(shot);
+    return {TextOf(RequireChild(dialog, ids::kPathText1)),
+            TextOf(RequireChild(dialog, ids::kPathText1 + 1))};
+}
+
+// "参照..." of tool 1, then a bare file name typed and confirmed: the file
+// dialog takes it from the folder it opened in.
+void BrowseTool1For(const WaitingStart& waiting, HWND dialog, const std::wstring& fileName) {
+    ClickButton(RequireChild(dialog, ids::kPathCommand2));
+    HWND open = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : TopLevelWindows(waiting.process.Id(), kMessageBoxClass))
+                if (GetWindow(window, GW_OWNER) == dialog) open = window;
+            return open != nullptr;
+        },
+        5000);
+    REQUIRE(open);
+    // The file name box: an edit, or a combo box with or without an edit in it.
+    HWND name = nullptr;
+    WaitUntil([&] { return (name = FindChild(open, 0x480)) || (name = FindChild(open, 0x47c)); },
+              3000);
+    REQUIRE(name);
+    if (HWND edit = FindWindowExW(name, nullptr, L"Edit", nullptr)) name = edit;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fileName.c_str()),
+                        SMTO_ABORTIFHUNG, 5000, &result);
+    ClickButton(RequireChild(open, IDOK));
+    CHECK(WaitUntil([&] { return !IsWindow(open); }, 5000));
 }
 
 FakeRecord RunSecondAndReadTool(const std::wstring& log) {
@@ -91,7 +124,13 @@ DUOMIRA_WINE_TEST(detect, installed_winmerge_is_the_first_tool_and_gets_both_pat
 
     WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
     CHECK(IsChosen(first.main, 1));
-    CHECK_EQ(DialogPaths(first), (std::vector<std::wstring>{L"WINDIFF.exe", winMerge.Program()}));
+    HWND dialog = OpenDialog(first);
+    CHECK_EQ(DiffToolPaths(dialog, L"detect-installed-winmerge"),
+             (std::vector<std::wstring>{L"WINDIFF.exe", winMerge.Program()}));
+    // "参照..." opens in the folder of the path in its box.
+    BrowseTool1For(first, dialog, L"other.exe");
+    CHECK_EQ(TextOf(RequireChild(dialog, ids::kPathText1 + 1)), winMerge.Sibling(L"other.exe"));
+    ClickButton(RequireChild(dialog, ids::kPathCommand4));
 
     FakeRecord tool = RunSecondAndReadTool(log);
     CHECK_EQ(tool.args, (std::vector<std::wstring>{winMerge.Program(), L"C:\\work\\a.txt",
@@ -136,12 +175,6 @@ DUOMIRA_WINE_TEST(detect, anything_stored_wins_over_what_is_installed) {
     WriteStoredSetting(L"WinMergePath", L"");
     WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
     CHECK(IsChosen(first.main, 0));
-    CHECK_EQ(DialogPaths(first), (std::vector<std::wstring>{L"WINDIFF.exe", L""}));
-    first.process.Kill();
-
-    // A stored choice of WinDiff stays, though only WinMerge is installed.
-    DeleteAppKey();
-    WriteStoredSetting(L"SelectExe", L"0");
-    WaitingStart again = StartWaiting(L"C:\\work\\a.txt");
-    CHECK(IsChosen(again.main, 0));
+    CHECK_EQ(DiffToolPaths(OpenDialog(first), L"detect-stored-empty"),
+             (std::vector<std::wstring>{L"WINDIFF.exe", L""}));
 }
