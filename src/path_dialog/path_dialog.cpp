@@ -58,10 +58,10 @@ BrowseStart BrowseStartFor(std::wstring_view boxPath, std::wstring_view remember
     if (slash == std::wstring_view::npos) {
         return {std::wstring(kBrowseInitialFolder), std::wstring(rememberedFile)};
     }
-    const size_t nameStart = rememberedFile.find_last_of(L"\\/");
+    // npos + 1 is 0: a remembered name without a folder stays whole.
+    const size_t nameStart = rememberedFile.find_last_of(L"\\/") + 1;
     return {std::wstring(boxPath.substr(0, slash + 1)),
-            std::wstring(nameStart == std::wstring_view::npos ? rememberedFile
-                                                              : rememberedFile.substr(nameStart + 1))};
+            std::wstring(rememberedFile.substr(nameStart))};
 }
 
 }  // namespace duomira

@@ -34,7 +34,8 @@ class FakeProbe : public InstallProbe {
     int questions = 0;
 
     std::optional<std::wstring> RegistryText(RegistryRoot root, RegistryView view,
-                                             std::wstring_view key, std::wstring_view value) override {
+                                             std::wstring_view key,
+                                             std::wstring_view value) override {
         ++questions;
         auto it = registry.find({root, view, std::wstring(key), std::wstring(value)});
         return it == registry.end() ? std::nullopt : std::optional(it->second);
@@ -64,13 +65,15 @@ TEST(ToolDetectTest, WinMergeIsFoundWhereItsInstallersRecordIt) {
     EXPECT_EQ(DetectedToolPath(probe, 1), L"WINMERGE.exe");  // nothing installed
 
     // A machine-wide 32-bit install, and a per-user one whose entry is stale.
-    probe.registry[{kMachine, k32, kUninstall, L"InstallLocation"}] = L"C:\\Program Files (x86)\\WinMerge\\";
+    probe.registry[{kMachine, k32, kUninstall, L"InstallLocation"}] =
+        L"C:\\Program Files (x86)\\WinMerge\\";
     probe.files.insert(L"C:\\Program Files (x86)\\WinMerge\\WinMergeU.exe");
     probe.registry[{kUser, k64, kUninstall, L"InstallLocation"}] = L"C:\\Users\\u\\Old\\WinMerge\\";
     EXPECT_EQ(DetectedToolPath(probe, 1), L"C:\\Program Files (x86)\\WinMerge\\WinMergeU.exe");
 
     // The user's own copy comes first; a folder without its trailing backslash.
-    probe.registry[{kUser, k64, kUninstall, L"InstallLocation"}] = L"C:\\Users\\u\\Programs\\WinMerge";
+    probe.registry[{kUser, k64, kUninstall, L"InstallLocation"}] =
+        L"C:\\Users\\u\\Programs\\WinMerge";
     probe.files.insert(L"C:\\Users\\u\\Programs\\WinMerge\\WinMergeU.exe");
     EXPECT_EQ(DetectedToolPath(probe, 1), L"C:\\Users\\u\\Programs\\WinMerge\\WinMergeU.exe");
 
@@ -124,7 +127,8 @@ class DetectingStartupTest : public ::testing::Test {
         return Main(context);
     }
     void InstallWinMerge() {
-        probe.registry[{kMachine, k64, kUninstall, L"InstallLocation"}] = L"C:\\Program Files\\WinMerge\\";
+        probe.registry[{kMachine, k64, kUninstall, L"InstallLocation"}] =
+            L"C:\\Program Files\\WinMerge\\";
         probe.files.insert(L"C:\\Program Files\\WinMerge\\WinMergeU.exe");
         platform.existingFiles.push_back(L"C:\\Program Files\\WinMerge\\WinMergeU.exe");
     }
@@ -160,7 +164,8 @@ TEST_F(DetectingStartupTest, StoredChoicesAreNeverSecondGuessedNorPaidFor) {
     EXPECT_EQ(window.Model().selectedOption, 0);
 
     // A second start with every path stored asks the system nothing.
-    for (auto key : {L"WinDiffPath", L"WinMergePath", L"CmdPath"}) store.Put(key, L"tool.exe");
+    for (auto key : {L"WinDiffPath", L"WinMergePath", L"CmdPath"})
+        store.Put(key, L"tool.exe");
     probe.questions = 0;
     ASSERT_EQ(Start(L"C:\\b.txt"), StartupOutcome::EndProgram);
     EXPECT_EQ(probe.questions, 0);

@@ -52,7 +52,9 @@ class InstalledWinMerge {
     InstalledWinMerge& operator=(const InstalledWinMerge&) = delete;
 
     std::wstring Program() const { return Sibling(L"WinMergeU.exe"); }
-    std::wstring Sibling(std::wstring_view name) const { return folder_ + L"\\" + std::wstring(name); }
+    std::wstring Sibling(std::wstring_view name) const {
+        return folder_ + L"\\" + std::wstring(name);
+    }
 
   private:
     std::wstring folder_;
@@ -89,7 +91,8 @@ void BrowseTool1For(const WaitingStart& waiting, HWND dialog, const std::wstring
     WaitUntil(
         [&] {
             for (HWND window : TopLevelWindows(waiting.process.Id(), kMessageBoxClass))
-                if (GetWindow(window, GW_OWNER) == dialog) open = window;
+                if (GetWindow(window, GW_OWNER) == dialog)
+                    open = window;
             return open != nullptr;
         },
         5000);
@@ -99,7 +102,8 @@ void BrowseTool1For(const WaitingStart& waiting, HWND dialog, const std::wstring
     WaitUntil([&] { return (name = FindChild(open, 0x480)) || (name = FindChild(open, 0x47c)); },
               3000);
     REQUIRE(name);
-    if (HWND edit = FindWindowExW(name, nullptr, L"Edit", nullptr)) name = edit;
+    if (HWND edit = FindWindowExW(name, nullptr, L"Edit", nullptr))
+        name = edit;
     DWORD_PTR result = 0;
     SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fileName.c_str()),
                         SMTO_ABORTIFHUNG, 5000, &result);
@@ -152,7 +156,8 @@ DUOMIRA_WINE_TEST(detect, windiff_on_the_search_path_stays_a_bare_name) {
         ~RestorePath() { SetEnvironmentVariableW(L"PATH", value.c_str()); }
     } restore{path};
     // Registered under App Paths as well: the bare name still comes first.
-    const std::wstring appPath = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\WinDiff.exe";
+    const std::wstring appPath =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\WinDiff.exe";
     const std::wstring program = bin + L"\\WINDIFF.exe";
     REQUIRE(RegSetKeyValueW(HKEY_CURRENT_USER, appPath.c_str(), nullptr, REG_SZ, program.c_str(),
                             static_cast<DWORD>((program.size() + 1) * sizeof(wchar_t))) ==
