@@ -11,12 +11,10 @@ namespace {
 // A folder that the system reports through a "size, then fill" call.
 template <typename Query> std::wstring SystemFolder(Query query) {
     const UINT size = query(nullptr, 0);
-    if (size == 0)
-        return {};
+    if (size == 0) return {};
     std::wstring folder(size, L'\0');
     const UINT length = query(folder.data(), size);
-    if (length == 0 || length >= size)
-        return {};
+    if (length == 0 || length >= size) return {};
     folder.resize(length);
     return folder;
 }
@@ -26,8 +24,7 @@ std::wstring OwnFolder() {
     for (;;) {
         const DWORD length =
             GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return {};
+        if (length == 0) return {};
         if (length < path.size()) {
             path.resize(length);
             break;
@@ -40,12 +37,10 @@ std::wstring OwnFolder() {
 
 std::wstring EnvironmentPath() {
     const DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
-    if (size == 0)
-        return {};
+    if (size == 0) return {};
     std::wstring value(size, L'\0');
     const DWORD length = GetEnvironmentVariableW(L"PATH", value.data(), size);
-    if (length == 0 || length >= size)
-        return {};
+    if (length == 0 || length >= size) return {};
     value.resize(length);
     return value;
 }
@@ -53,25 +48,21 @@ std::wstring EnvironmentPath() {
 }  // namespace
 
 bool StartFindsBareProgram(std::wstring_view name) {
-    if (name.empty() || name.find_first_of(L"\\/:") != std::wstring_view::npos)
-        return false;
+    if (name.empty() || name.find_first_of(L"\\/:") != std::wstring_view::npos) return false;
     const std::wstring windows = SystemFolder(GetWindowsDirectoryW);
     std::wstring folders = OwnFolder();
     folders += L';' + SystemFolder(GetSystemDirectoryW);
-    if (!windows.empty())
-        folders += L';' + windows + L"\\System;" + windows;
+    if (!windows.empty()) folders += L';' + windows + L"\\System;" + windows;
     folders += L';' + EnvironmentPath();
 
     const std::wstring file(name);
     wchar_t* filePart = nullptr;
     const DWORD size = SearchPathW(folders.c_str(), file.c_str(), L".exe", 0, nullptr, &filePart);
-    if (size == 0)
-        return false;
+    if (size == 0) return false;
     std::wstring found(size, L'\0');
     const DWORD length =
         SearchPathW(folders.c_str(), file.c_str(), L".exe", size, found.data(), &filePart);
-    if (length == 0 || length >= size)
-        return false;
+    if (length == 0 || length >= size) return false;
     found.resize(length);
     const DWORD attributes = GetFileAttributesW(found.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

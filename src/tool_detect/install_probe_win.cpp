@@ -14,12 +14,10 @@ constexpr DWORD kMaxValueBytes = 64 * 1024;
 
 std::wstring Expanded(const std::wstring& text) {
     const DWORD size = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-    if (size == 0)
-        return text;
+    if (size == 0) return text;
     std::wstring expanded(size, L'\0');
     const DWORD length = ExpandEnvironmentStringsW(text.c_str(), expanded.data(), size);
-    if (length == 0 || length > size)
-        return text;
+    if (length == 0 || length > size) return text;
     expanded.resize(length - 1);  // the count includes the terminating NUL
     return expanded;
 }
@@ -52,8 +50,7 @@ std::optional<std::wstring> Win32InstallProbe::RegistryText(RegistryRoot root, R
         return std::nullopt;
     }
     text.resize(read / sizeof(wchar_t));
-    if (auto nul = text.find(L'\0'); nul != std::wstring::npos)
-        text.resize(nul);
+    if (auto nul = text.find(L'\0'); nul != std::wstring::npos) text.resize(nul);
     return type == REG_EXPAND_SZ ? Expanded(text) : text;
 }
 
@@ -66,33 +63,27 @@ bool Win32InstallProbe::IsFile(std::wstring_view path) {
 std::wstring Win32InstallProbe::Environment(std::wstring_view name) {
     const std::wstring variable(name);
     const DWORD size = GetEnvironmentVariableW(variable.c_str(), nullptr, 0);
-    if (size == 0)
-        return {};
+    if (size == 0) return {};
     std::wstring value(size, L'\0');
     const DWORD length = GetEnvironmentVariableW(variable.c_str(), value.data(), size);
-    if (length == 0 || length >= size)
-        return {};
+    if (length == 0 || length >= size) return {};
     value.resize(length);
     return value;
 }
 
 std::vector<std::wstring> Win32InstallProbe::Subfolders(std::wstring_view folder) {
     std::wstring pattern(folder);
-    if (!pattern.empty() && pattern.back() != L'\\')
-        pattern += L'\\';
+    if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
     pattern += L'*';
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW data;
     UniqueFind find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
                                      FindExSearchLimitToDirectories, nullptr, 0));
-    if (!find)
-        return names;
+    if (!find) return names;
     do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            continue;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
         const std::wstring_view name(data.cFileName);
-        if (name != L"." && name != L"..")
-            names.emplace_back(name);
+        if (name != L"." && name != L"..") names.emplace_back(name);
     } while (FindNextFileW(find.get(), &data));
     return names;
 }

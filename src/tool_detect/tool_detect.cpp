@@ -25,9 +25,7 @@ constexpr std::array<RegistryPlace, 3> kUserThenMachine{{
     {RegistryRoot::LocalMachine, RegistryView::Narrow32},
 }};
 
-bool IsBlank(wchar_t c) {
-    return c == L' ' || c == L'\t';
-}
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 // A path as a registry value may hold it: one pair of quotes around it dropped.
 std::wstring Unquoted(std::wstring_view text) {
@@ -39,8 +37,7 @@ std::wstring Unquoted(std::wstring_view text) {
 
 std::wstring InFolder(std::wstring_view folder, std::wstring_view file) {
     std::wstring path = Unquoted(folder);
-    if (!path.empty() && path.back() != L'\\')
-        path += L'\\';
+    if (!path.empty() && path.back() != L'\\') path += L'\\';
     return path + std::wstring(file);
 }
 
@@ -51,28 +48,22 @@ class Candidates {
     explicit Candidates(InstallProbe& probe) : probe_(probe) {}
 
     void Add(std::wstring path) {
-        if (found_ || path.empty())
-            return;
+        if (found_ || path.empty()) return;
         for (const auto& seen : seen_) {
-            if (SameText(seen, path))
-                return;
+            if (SameText(seen, path)) return;
         }
         seen_.push_back(path);
-        if (probe_.IsFile(path))
-            found_ = std::move(path);
+        if (probe_.IsFile(path)) found_ = std::move(path);
     }
     void AddInFolder(const std::optional<std::wstring>& folder, std::wstring_view file) {
-        if (folder && !folder->empty())
-            Add(InFolder(*folder, file));
+        if (folder && !folder->empty()) Add(InFolder(*folder, file));
     }
     void AddValue(const std::optional<std::wstring>& value) {
-        if (value)
-            Add(Unquoted(*value));
+        if (value) Add(Unquoted(*value));
     }
     void AddInEnvironmentFolder(std::wstring_view variable, std::wstring_view rest) {
         std::wstring folder = probe_.Environment(variable);
-        if (!folder.empty())
-            Add(InFolder(folder, rest));
+        if (!folder.empty()) Add(InFolder(folder, rest));
     }
 
     bool Done() const { return found_.has_value(); }
@@ -106,15 +97,13 @@ std::optional<std::wstring> FindWinMerge(InstallProbe& probe) {
                                std::wstring(kUninstallKey) + L"WinMerge_is1", L"InstallLocation");
         found.AddInFolder(folder, L"WinMergeU.exe");
         found.AddInFolder(folder, L"WinMerge.exe");
-        if (found.Done())
-            return found.Found();
+        if (found.Done()) return found.Found();
     }
     for (const auto& place : kUserThenMachine) {
         for (std::wstring_view name : {L"WinMergeU.exe", L"WinMerge.exe"}) {
             found.AddValue(probe.RegistryText(
                 place.root, place.view, std::wstring(kAppPathsKey) + std::wstring(name), L""));
-            if (found.Done())
-                return found.Found();
+            if (found.Done()) return found.Found();
         }
     }
     found.AddValue(probe.RegistryText(RegistryRoot::CurrentUser, RegistryView::Wide64,
@@ -135,8 +124,7 @@ bool NewerVersion(const std::wstring& a, const std::wstring& b) {
             x = x * 10 + (a[i++] - L'0');
         while (j < b.size() && b[j] != L'.')
             y = y * 10 + (b[j++] - L'0');
-        if (x != y)
-            return x > y;
+        if (x != y) return x > y;
         ++i, ++j;
     }
     return false;
@@ -157,8 +145,7 @@ std::optional<std::wstring> FindWinDiff(InstallProbe& probe) {
     for (const auto& place : kUserThenMachine) {
         found.AddValue(probe.RegistryText(place.root, place.view,
                                           std::wstring(kAppPathsKey) + L"WinDiff.exe", L""));
-        if (found.Done())
-            return found.Found();
+        if (found.Done()) return found.Found();
     }
 
     std::vector<std::wstring> roots;
@@ -166,18 +153,15 @@ std::optional<std::wstring> FindWinDiff(InstallProbe& probe) {
         auto root = probe.RegistryText(RegistryRoot::LocalMachine, view,
                                        L"Software\\Microsoft\\Windows Kits\\Installed Roots",
                                        L"KitsRoot10");
-        if (root && !root->empty())
-            roots.push_back(InFolder(*root, L""));
+        if (root && !root->empty()) roots.push_back(InFolder(*root, L""));
     }
     for (std::wstring_view variable : {L"ProgramFiles(x86)", L"ProgramFiles"}) {
         std::wstring folder = probe.Environment(variable);
-        if (!folder.empty())
-            roots.push_back(InFolder(folder, L"Windows Kits\\10\\"));
+        if (!folder.empty()) roots.push_back(InFolder(folder, L"Windows Kits\\10\\"));
     }
     std::vector<std::wstring> listed;
     for (const auto& root : roots) {
-        if (std::find(listed.begin(), listed.end(), root) != listed.end())
-            continue;
+        if (std::find(listed.begin(), listed.end(), root) != listed.end()) continue;
         listed.push_back(root);
         const std::wstring bin = root + L"bin\\";
         std::vector<std::wstring> versions = probe.Subfolders(bin);
@@ -189,8 +173,7 @@ std::optional<std::wstring> FindWinDiff(InstallProbe& probe) {
         }
         found.Add(bin + L"x64\\windiff.exe");
         found.Add(bin + L"x86\\windiff.exe");
-        if (found.Done())
-            return found.Found();
+        if (found.Done()) return found.Found();
     }
     return found.Found();
 }
@@ -209,11 +192,10 @@ bool HasExtension(std::wstring_view path) {
 }  // namespace
 
 std::wstring DetectedToolPath(InstallProbe& probe, int tool) {
+    if (tool < 0 || tool >= kToolCount) return {};
     const std::wstring_view own = Describe(kToolPathKeys[tool]).defaultValue;
-    if (tool != 0 && tool != 1)
-        return std::wstring(own);
-    if (probe.StartFindsBareName(own))
-        return std::wstring(own);
+    if (tool == 2) return std::wstring(own);  // the FC command is part of the system
+    if (probe.StartFindsBareName(own)) return std::wstring(own);
     auto installed = tool == 0 ? FindWinDiff(probe) : FindWinMerge(probe);
     return installed ? *installed : std::wstring(own);
 }
@@ -221,8 +203,7 @@ std::wstring DetectedToolPath(InstallProbe& probe, int tool) {
 std::optional<std::wstring> ReadToolPath(SettingsBackend& store, int tool, InstallProbe* probe) {
     bool absent = false;
     auto path = ReadSetting(store, kToolPathKeys[tool], absent);
-    if (path && absent && probe)
-        return DetectedToolPath(*probe, tool);
+    if (path && absent && probe) return DetectedToolPath(*probe, tool);
     return path;
 }
 
@@ -235,24 +216,18 @@ bool ToolProgramFound(InstallProbe& probe, std::wstring_view toolPath) {
         program = program.substr(0, std::find_if(program.begin(), program.end(), IsBlank) -
                                         program.begin());
     }
-    if (program.empty())
-        return false;
-    if (!HasFolder(program))
-        return probe.StartFindsBareName(program);
-    if (probe.IsFile(program))
-        return true;
+    if (program.empty()) return false;
+    if (!HasFolder(program)) return probe.StartFindsBareName(program);
+    if (probe.IsFile(program)) return true;
     return !HasExtension(program) && probe.IsFile(std::wstring(program) + L".exe");
 }
 
 std::optional<std::int16_t> FirstToolIndex(SettingsBackend& store, InstallProbe& probe) {
     auto winDiff = ReadToolPath(store, 0, &probe);
-    if (!winDiff)
-        return std::nullopt;
-    if (ToolProgramFound(probe, *winDiff))
-        return 0;
+    if (!winDiff) return std::nullopt;
+    if (ToolProgramFound(probe, *winDiff)) return 0;
     auto winMerge = ReadToolPath(store, 1, &probe);
-    if (!winMerge)
-        return std::nullopt;
+    if (!winMerge) return std::nullopt;
     return ToolProgramFound(probe, *winMerge) ? 1 : 0;
 }
 

@@ -91,8 +91,7 @@ void BrowseTool1For(const WaitingStart& waiting, HWND dialog, const std::wstring
     WaitUntil(
         [&] {
             for (HWND window : TopLevelWindows(waiting.process.Id(), kMessageBoxClass))
-                if (GetWindow(window, GW_OWNER) == dialog)
-                    open = window;
+                if (GetWindow(window, GW_OWNER) == dialog) open = window;
             return open != nullptr;
         },
         5000);
@@ -102,8 +101,7 @@ void BrowseTool1For(const WaitingStart& waiting, HWND dialog, const std::wstring
     WaitUntil([&] { return (name = FindChild(open, 0x480)) || (name = FindChild(open, 0x47c)); },
               3000);
     REQUIRE(name);
-    if (HWND edit = FindWindowExW(name, nullptr, L"Edit", nullptr))
-        name = edit;
+    if (HWND edit = FindWindowExW(name, nullptr, L"Edit", nullptr)) name = edit;
     DWORD_PTR result = 0;
     SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fileName.c_str()),
                         SMTO_ABORTIFHUNG, 5000, &result);
