@@ -119,58 +119,38 @@ TEST(ToolDetectTest, ProgramOfAToolPathIsLookedForAsTheStartWouldTakeIt) {
     EXPECT_FALSE(ToolProgramFound(probe, L""));
 }
 
-class DetectingStartupTest : public ::testing::Test {
-  protected:
-    StartupOutcome Start(std::wstring argumentText) {
-        platform.commandLine = L"Duomira.exe " + argumentText;
-        StartupContext context{store, shared, platform, window, dialog, &probe};
-        return Main(context);
-    }
-    void InstallWinMerge() {
-        probe.registry[{kMachine, k64, kUninstall, L"InstallLocation"}] =
-            L"C:\\Program Files\\WinMerge\\";
-        probe.files.insert(L"C:\\Program Files\\WinMerge\\WinMergeU.exe");
-        platform.existingFiles.push_back(L"C:\\Program Files\\WinMerge\\WinMergeU.exe");
-    }
-
+TEST(ToolDetectTest, StoredChoicesAreNeverSecondGuessedNorPaidFor) {
     MemorySettingsBackend store;
     SharedVariables shared;
     fakes::FakePlatform platform;
     fakes::FakeHost host;
     MainWindow window{store, shared, host};
     fakes::FakePathDialog dialog;
-    FakeProbe probe;
-};
+    FakeProbe probe;  // only WinMerge is installed
+    probe.registry[{kMachine, k64, kUninstall, L"InstallLocation"}] = L"C:\\WinMerge\\";
+    probe.files.insert(L"C:\\WinMerge\\WinMergeU.exe");
+    auto start = [&](std::wstring argumentText) {
+        platform.commandLine = L"Duomira.exe " + argumentText;
+        StartupContext context{store, shared, platform, window, dialog, &probe};
+        return Main(context);
+    };
 
-TEST_F(DetectingStartupTest, NewUserWithOnlyWinMergeComparesWithIt) {
-    InstallWinMerge();
-    ASSERT_EQ(Start(L"C:\\a.txt"), StartupOutcome::RunMessageLoop);
-    EXPECT_EQ(window.Model().selectedOption, 1);
-    EXPECT_EQ(store.Stored(L"SelectExe"), L"1");  // selecting the button writes it
-    EXPECT_EQ(store.Stored(L"WinMergePath"), std::nullopt);
-
-    ASSERT_EQ(Start(L"C:\\b.txt"), StartupOutcome::EndProgram);
-    ASSERT_EQ(platform.started.size(), 1u);
-    // Quoted like any stored path with blanks.
-    EXPECT_EQ(platform.started[0].commandLine,
-              L"\"C:\\Program Files\\WinMerge\\WinMergeU.exe\" \"C:\\a.txt\" \"C:\\b.txt\"");
-    EXPECT_EQ(store.Stored(L"WinMergePath"), std::nullopt);
-}
-
-TEST_F(DetectingStartupTest, StoredChoicesAreNeverSecondGuessedNorPaidFor) {
-    InstallWinMerge();
-    store.Put(L"SelectExe", L"0");
-    ASSERT_EQ(Start(L"C:\\a.txt"), StartupOutcome::RunMessageLoop);
-    EXPECT_EQ(window.Model().selectedOption, 0);
-
-    // A second start with every path stored asks the system nothing.
+    // The second start of a user who kept WinDiff (SelectExe never written)
+    // with the paths stored asks the system nothing.
+    store.Put(L"FileName", L"C:\\a.txt");
     for (auto key : {L"WinDiffPath", L"WinMergePath", L"CmdPath"})
         store.Put(key, L"tool.exe");
-    probe.questions = 0;
-    ASSERT_EQ(Start(L"C:\\b.txt"), StartupOutcome::EndProgram);
+    ASSERT_EQ(start(L"C:\\b.txt"), StartupOutcome::EndProgram);
     EXPECT_EQ(probe.questions, 0);
     ASSERT_EQ(platform.started.size(), 1u);
     EXPECT_TRUE(platform.started[0].commandLine.starts_with(L"tool.exe "));
+
+    // A stored choice of WinDiff stays, though only WinMerge can be found.
+    store.Put(L"SelectExe", L"0");
+    store.Put(L"WinDiffPath", L"C:\\nowhere\\windiff.exe");
+    store.Put(L"WinMergePath", L"C:\\WinMerge\\WinMergeU.exe");
+    ASSERT_EQ(start(L"C:\\a.txt"), StartupOutcome::RunMessageLoop);
+    EXPECT_EQ(window.Model().selectedOption, 0);
 }
 
 }  // namespace
