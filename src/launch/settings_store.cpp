@@ -10,8 +10,14 @@ const SettingInfo& Describe(SettingKey key) {
 }
 
 std::optional<std::wstring> ReadSetting(SettingsBackend& store, SettingKey key) {
+    bool absent = false;
+    return ReadSetting(store, key, absent);
+}
+
+std::optional<std::wstring> ReadSetting(SettingsBackend& store, SettingKey key, bool& absent) {
     const SettingInfo& info = Describe(key);
     StoreValue value = store.Get(info.name);
+    absent = value.status == StoreStatus::Absent;
     switch (value.status) {
     case StoreStatus::Found:
         return std::move(value.text);

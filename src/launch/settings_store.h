@@ -77,6 +77,10 @@ class SettingsBackend {
 // Reads a key with its default: an absent value gives the default, a stored
 // empty string gives "". nullopt when the store itself failed.
 std::optional<std::wstring> ReadSetting(SettingsBackend& store, SettingKey key);
+// The same, and absent tells whether the key has no stored value at all (the
+// read still gives the key's default then), so that a reader may put a better
+// default in its place. A stored empty string is not absent.
+std::optional<std::wstring> ReadSetting(SettingsBackend& store, SettingKey key, bool& absent);
 
 // Stores the value (the empty string clears a key). false when the store failed.
 bool WriteSetting(SettingsBackend& store, SettingKey key, std::wstring_view value);

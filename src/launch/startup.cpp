@@ -3,6 +3,7 @@
 #include <array>
 
 #include "launch/compare_command.h"
+#include "tool_detect/tool_detect.h"
 
 namespace duomira {
 
@@ -66,7 +67,9 @@ bool LaunchComparison(StartupContext& context, std::int16_t toolIndex, bool subd
                       std::wstring_view firstArgument, std::wstring_view secondArgument) {
     std::array<std::wstring, 3> toolPaths;
     for (int i = 0; i < kToolCount; ++i) {
-        auto path = ReadSetting(context.store, kToolPathKeys[i]);
+        // Only the tool that starts needs to be found when its path was never stored.
+        auto path = i == toolIndex ? ReadToolPath(context.store, i, context.probe)
+                                   : ReadSetting(context.store, kToolPathKeys[i]);
         if (!path) return false;
         toolPaths[i] = std::move(*path);
     }
@@ -96,7 +99,8 @@ Flow RunNormalFlow(StartupContext& context) {
     if (!subFlg) return Flow::Failed;
     auto dispStyle = ReadSetting(context.store, SettingKey::DispStyle);
     if (!dispStyle) return Flow::Failed;
-    auto selectExe = ReadSetting(context.store, SettingKey::SelectExe);
+    bool selectExeAbsent = false;
+    auto selectExe = ReadSetting(context.store, SettingKey::SelectExe, selectExeAbsent);
     if (!selectExe) return Flow::Failed;
 
     const std::wstring commandLine = context.platform.CommandLine();
@@ -109,6 +113,10 @@ Flow RunNormalFlow(StartupContext& context) {
     if (!context.mainWindow.ChangeStyle()) return Flow::Failed;
 
     auto toolIndex = ToInt16(*selectExe);
+    if (selectExeAbsent && fileName->empty() && context.probe) {
+        // A first start with no tool ever chosen: the one that is installed.
+        toolIndex = FirstToolIndex(context.store, *context.probe);
+    }
     if (!toolIndex || !context.mainWindow.SelectOption(*toolIndex)) return Flow::Failed;
 
     if (fileName->empty()) {

@@ -14,6 +14,8 @@
 
 namespace duomira {
 
+class InstallProbe;
+
 inline constexpr std::wstring_view kPathErrorMessage =
     L"DIFFツールのパスが認識できません。指定してください。";
 
@@ -98,6 +100,9 @@ struct StartupContext {
     StartupPlatform& platform;
     MainWindowApi& mainWindow;
     PathDialogApi& pathDialog;
+    // Finds the installed tools where a default is needed: a tool path or
+    // SelectExe never stored. Without one, the keys' own defaults apply.
+    InstallProbe* probe = nullptr;
 };
 
 // A stored number as a signed 16-bit integer: optional blanks around an

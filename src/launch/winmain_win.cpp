@@ -9,6 +9,7 @@
 #include "platform/registry_store_win.h"
 #include "platform/registry_watch_win.h"
 #include "platform/system_win.h"
+#include "tool_detect/install_probe_win.h"
 
 namespace duomira {
 namespace {
@@ -21,14 +22,15 @@ int Run() {
     RegistrySettingsBackend store;
     SharedVariables shared;
     Win32StartupPlatform platform;
+    Win32InstallProbe probe;
     Win32MainWindow mainWindow(store, shared);
-    Win32PathDialog pathDialog(store, mainWindow.Logic());
+    Win32PathDialog pathDialog(store, mainWindow.Logic(), &probe);
     Win32HelpWindow helpWindow;
     // Both open modeless and without owner; the main window stays usable.
     mainWindow.onSettings = [&pathDialog] { pathDialog.ShowModeless(); };
     mainWindow.onHelp = [&helpWindow] { helpWindow.Open(); };
 
-    StartupContext context{store, shared, platform, mainWindow.Logic(), pathDialog};
+    StartupContext context{store, shared, platform, mainWindow.Logic(), pathDialog, &probe};
     if (Main(context) == StartupOutcome::EndProgram) EndProgram();
 
     // The waiting instance ends as soon as FileName is cleared: a watch on the

@@ -1,5 +1,7 @@
 #include "path_dialog/path_dialog.h"
 
+#include "path_dialog/path_dialog_layout.h"
+
 namespace duomira {
 
 bool PathDialog::Form_Activate() {
@@ -12,7 +14,7 @@ bool PathDialog::Form_Activate() {
         names[i] = std::move(*name);
     }
     for (int i = 0; i < kToolCount; ++i) {
-        auto path = ReadSetting(store_, kToolPathKeys[i]);
+        auto path = ReadToolPath(store_, i, probe_);
         if (!path) return false;
         paths[i] = std::move(*path);
     }
@@ -24,7 +26,8 @@ bool PathDialog::Form_Activate() {
 void PathDialog::Browse(int tool) {
     // Only the two diff tools have a browse button; the FC command is typed.
     if (tool < 0 || tool > 1) return;
-    auto chosen = view_.BrowseForFile(browseFileName_);
+    const BrowseStart start = BrowseStartFor(view_.PathBox(tool), browseFileName_);
+    auto chosen = view_.BrowseForFile(start.folder, start.fileName);
     if (!chosen) return;
     browseFileName_ = *chosen;
     view_.SetPathBox(tool, *chosen);
@@ -44,6 +47,21 @@ bool PathDialog::Command3_Click() {
     if (!mainWindow_.SetOptionCaptions(names)) return false;
     view_.Hide();
     return true;
+}
+
+BrowseStart BrowseStartFor(std::wstring_view boxPath, std::wstring_view rememberedFile) {
+    if (boxPath.size() >= 2 && boxPath.front() == L'"') {
+        boxPath.remove_prefix(1);
+        boxPath = boxPath.substr(0, boxPath.find(L'"'));
+    }
+    const size_t slash = boxPath.rfind(L'\\');
+    if (slash == std::wstring_view::npos) {
+        return {std::wstring(kBrowseInitialFolder), std::wstring(rememberedFile)};
+    }
+    // npos + 1 is 0: a remembered name without a folder stays whole.
+    const size_t nameStart = rememberedFile.find_last_of(L"\\/") + 1;
+    return {std::wstring(boxPath.substr(0, slash + 1)),
+            std::wstring(rememberedFile.substr(nameStart))};
 }
 
 }  // namespace duomira

@@ -14,6 +14,7 @@
 
 #include "launch/settings_store.h"
 #include "main_window/main_window.h"
+#include "tool_detect/tool_detect.h"
 
 namespace duomira {
 
@@ -27,23 +28,28 @@ class PathDialogView {
     virtual void SetPathBox(int tool, std::wstring_view text) = 0;
     virtual void SetNameBox(int tool, std::wstring_view text) = 0;
     virtual void Hide() = 0;
-    // Shows the modal file-open dialog, opening with currentFileName. The full
-    // path chosen; nullopt when the user cancelled or the dialog failed.
-    virtual std::optional<std::wstring> BrowseForFile(std::wstring_view currentFileName) = 0;
+    // Shows the modal file-open dialog in initialFolder, opening with
+    // currentFileName. The full path chosen; nullopt when the user cancelled
+    // or the dialog failed.
+    virtual std::optional<std::wstring> BrowseForFile(std::wstring_view initialFolder,
+                                                      std::wstring_view currentFileName) = 0;
 };
 
 class PathDialog {
   public:
-    PathDialog(SettingsBackend& store, MainWindow& mainWindow, PathDialogView& view)
-        : store_(store), mainWindow_(mainWindow), view_(view) {}
+    // With a probe, a path never stored shows the installed tool (tool_detect).
+    PathDialog(SettingsBackend& store, MainWindow& mainWindow, PathDialogView& view,
+               InstallProbe* probe = nullptr)
+        : store_(store), mainWindow_(mainWindow), view_(view), probe_(probe) {}
 
     // Event handlers. A false return is a failure nothing here handles.
 
     // The dialog became the program's active window: the stored names, then
     // the stored paths, replace whatever the boxes hold.
     bool Form_Activate();
-    // "参照..." of tool 0 (Command1) or tool 1 (Command2). Ends quietly when the
-    // file-open dialog is cancelled or fails: the box keeps its text.
+    // "参照..." of tool 0 (Command1) or tool 1 (Command2), opening in the folder
+    // of the path in the row's box. Ends quietly when the file-open dialog is
+    // cancelled or fails: the box keeps its text.
     void Browse(int tool);
     // "ＯＫ": stores the six boxes exactly as typed, sets the main window's
     // option captions, hides the dialog. Stops at the first failed step.
@@ -60,7 +66,18 @@ class PathDialog {
     SettingsBackend& store_;
     MainWindow& mainWindow_;
     PathDialogView& view_;
+    InstallProbe* probe_;
     std::wstring browseFileName_;
 };
+
+// Where the file-open dialog of a row opens, and with what file name: the
+// folder of the box's path when it names one (the remembered file then by its
+// name alone, which would otherwise take the dialog to its own folder), else
+// the dialog's laid-out folder with the remembered file as it is.
+struct BrowseStart {
+    std::wstring folder;
+    std::wstring fileName;
+};
+BrowseStart BrowseStartFor(std::wstring_view boxPath, std::wstring_view rememberedFile);
 
 }  // namespace duomira

@@ -46,8 +46,9 @@ BOOL CALLBACK CollectEnabledWindow(HWND hwnd, LPARAM param) {
 
 }  // namespace
 
-Win32PathDialog::Win32PathDialog(SettingsBackend& store, MainWindow& mainWindow)
-    : logic_(store, mainWindow, *this) {}
+Win32PathDialog::Win32PathDialog(SettingsBackend& store, MainWindow& mainWindow,
+                                 InstallProbe* probe)
+    : logic_(store, mainWindow, *this, probe) {}
 
 HWND Win32PathDialog::Box(int firstId, int tool) const { return layout_.Control(firstId + tool); }
 
@@ -205,7 +206,8 @@ void Win32PathDialog::Hide() {
     if (Hwnd()) ShowWindow(Hwnd(), SW_HIDE);
 }
 
-std::optional<std::wstring> Win32PathDialog::BrowseForFile(std::wstring_view currentFileName) {
+std::optional<std::wstring> Win32PathDialog::BrowseForFile(std::wstring_view initialFolder,
+                                                           std::wstring_view currentFileName) {
     std::vector<wchar_t> buffer(kFileNameCapacity, L'\0');
     std::copy_n(currentFileName.data(), std::min(currentFileName.size(), kFileNameCapacity - 1),
                 buffer.data());
@@ -215,7 +217,7 @@ std::optional<std::wstring> Win32PathDialog::BrowseForFile(std::wstring_view cur
     filter += kBrowsePattern;
     filter += L'\0';
     const std::wstring title(kBrowseTitle);
-    const std::wstring folder(kBrowseInitialFolder);
+    const std::wstring folder(initialFolder);
 
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof(dialog);

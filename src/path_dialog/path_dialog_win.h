@@ -13,7 +13,7 @@ namespace duomira {
 
 class Win32PathDialog : public Window, public PathDialogApi, private PathDialogView {
   public:
-    Win32PathDialog(SettingsBackend& store, MainWindow& mainWindow);
+    Win32PathDialog(SettingsBackend& store, MainWindow& mainWindow, InstallProbe* probe);
 
     // "設定" of the main window: shows the dialog modeless, creating it if needed.
     void ShowModeless();
@@ -39,7 +39,8 @@ class Win32PathDialog : public Window, public PathDialogApi, private PathDialogV
     void SetPathBox(int tool, std::wstring_view text) override;
     void SetNameBox(int tool, std::wstring_view text) override;
     void Hide() override;
-    std::optional<std::wstring> BrowseForFile(std::wstring_view currentFileName) override;
+    std::optional<std::wstring> BrowseForFile(std::wstring_view initialFolder,
+                                              std::wstring_view currentFileName) override;
 
     PathDialog logic_;
     RealizedLayout layout_;

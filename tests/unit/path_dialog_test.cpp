@@ -23,13 +23,16 @@ class FakePathView : public PathDialogView {
     int hides = 0;
     std::deque<std::optional<std::wstring>> browseAnswers;
     std::vector<std::wstring> browseOpenedWith;
+    std::vector<std::wstring> browseOpenedIn;
 
     std::wstring PathBox(int tool) override { return paths.at(tool); }
     std::wstring NameBox(int tool) override { return names.at(tool); }
     void SetPathBox(int tool, std::wstring_view text) override { paths.at(tool) = text; }
     void SetNameBox(int tool, std::wstring_view text) override { names.at(tool) = text; }
     void Hide() override { ++hides; }
-    std::optional<std::wstring> BrowseForFile(std::wstring_view current) override {
+    std::optional<std::wstring> BrowseForFile(std::wstring_view folder,
+                                              std::wstring_view current) override {
+        browseOpenedIn.emplace_back(folder);
         browseOpenedWith.emplace_back(current);
         auto answer = browseAnswers.front();
         browseAnswers.pop_front();
@@ -174,9 +177,23 @@ TEST_F(PathDialogTest, BothBrowseButtonsShareOneFileNameUntilTheDialogIsDestroye
     EXPECT_EQ(view.paths[0], L"C:\\a\\first.exe");
     dialog.Destroyed();
     dialog.Browse(0);
+    // Each opens in the folder of its own box's path, the shared file by its
+    // name alone there (a full path would take the dialog to that file's folder).
     EXPECT_EQ(view.browseOpenedWith, (std::vector<std::wstring>{
-                                         L"", L"C:\\a\\first.exe", L"C:\\b\\second.exe", L""}));
+                                         L"", L"C:\\a\\first.exe", L"second.exe", L""}));
+    EXPECT_EQ(view.browseOpenedIn,
+              (std::vector<std::wstring>{L"C:\\", L"C:\\", L"C:\\a\\", L"C:\\a\\"}));
     EXPECT_EQ(view.paths[0], L"C:\\c\\third.exe");
+}
+
+TEST_F(PathDialogTest, BrowseOpensInTheFolderOfTheBoxsPath) {
+    view.browseAnswers = {std::nullopt, std::nullopt};
+    view.paths[0] = L"\"C:\\Program Files\\WinMerge\\WinMergeU.exe\" /r";
+    view.paths[1] = L"WINMERGE.exe";  // a bare name: the laid-out folder
+    dialog.Browse(0);
+    dialog.Browse(1);
+    EXPECT_EQ(view.browseOpenedIn, (std::vector<std::wstring>{
+                                       L"C:\\Program Files\\WinMerge\\", L"C:\\"}));
 }
 
 // ---------------------------------------------------------------- layout

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "fakes.h"
+#include "launch/startup.h"
+#include "main_window/main_window.h"
+#include "tool_detect/tool_detect.h"
+
+namespace duomira {
+namespace {
+
+constexpr wchar_t kUninstall[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WinMerge_is1";
+constexpr wchar_t kAppPaths[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+constexpr wchar_t kKitsRoots[] = L"Software\\Microsoft\\Windows Kits\\Installed Roots";
+
+constexpr auto kUser = RegistryRoot::CurrentUser;
+constexpr auto kMachine = RegistryRoot::LocalMachine;
+constexpr auto k64 = RegistryView::Wide64;
+constexpr auto k32 = RegistryView::Narrow32;
+
+// A machine as detection sees it; counts every question asked.
+class FakeProbe : public InstallProbe {
+  public:
+    using Place = std::tuple<RegistryRoot, RegistryView, std::wstring, std::wstring>;
+    std::map<Place, std::wstring> registry;
+    std::set<std::wstring> files;
+    std::map<std::wstring, std::wstring> environment;
+    std::map<std::wstring, std::vector<std::wstring>> folders;
+    std::set<std::wstring> onSearchPath;
+    int questions = 0;
+
+    std::optional<std::wstring> RegistryText(RegistryRoot root, RegistryView view,
+                                             std::wstring_view key,
+                                             std::wstring_view value) override {
+        ++questions;
+        auto it = registry.find({root, view, std::wstring(key), std::wstring(value)});
+        return it == registry.end() ? std::nullopt : std::optional(it->second);
+    }
+    bool IsFile(std::wstring_view path) override {
+        ++questions;
+        return files.contains(std::wstring(path));
+    }
+    std::wstring Environment(std::wstring_view name) override {
+        ++questions;
+        auto it = environment.find(std::wstring(name));
+        return it == environment.end() ? std::wstring() : it->second;
+    }
+    std::vector<std::wstring> Subfolders(std::wstring_view folder) override {
+        ++questions;
+        auto it = folders.find(std::wstring(folder));
+        return it == folders.end() ? std::vector<std::wstring>{} : it->second;
+    }
+    bool StartFindsBareName(std::wstring_view name) override {
+        ++questions;
+        return onSearchPath.contains(std::wstring(name));
+    }
+};
+
+TEST(ToolDetectTest, WinMergeIsFoundWhereItsInstallersRecordIt) {
+    FakeProbe probe;
+    EXPECT_EQ(DetectedToolPath(probe, 1), L"WINMERGE.exe");  // nothing installed
+
+    // A machine-wide 32-bit install, and a per-user one whose entry is stale.
+    probe.registry[{kMachine, k32, kUninstall, L"InstallLocation"}] =
+        L"C:\\Program Files (x86)\\WinMerge\\";
+    probe.files.insert(L"C:\\Program Files (x86)\\WinMerge\\WinMergeU.exe");
+    probe.registry[{kUser, k64, kUninstall, L"InstallLocation"}] = L"C:\\Users\\u\\Old\\WinMerge\\";
+    EXPECT_EQ(DetectedToolPath(probe, 1), L"C:\\Program Files (x86)\\WinMerge\\WinMergeU.exe");
+
+    // The user's own copy comes first; a folder without its trailing backslash.
+    probe.registry[{kUser, k64, kUninstall, L"InstallLocation"}] =
+        L"C:\\Users\\u\\Programs\\WinMerge";
+    probe.files.insert(L"C:\\Users\\u\\Programs\\WinMerge\\WinMergeU.exe");
+    EXPECT_EQ(DetectedToolPath(probe, 1), L"C:\\Users\\u\\Programs\\WinMerge\\WinMergeU.exe");
+
+    // Without uninstall entries: App Paths (quoted as some write it), then the usual folders.
+    FakeProbe appPaths;
+    appPaths.registry[{kMachine, k64, std::wstring(kAppPaths) + L"WinMergeU.exe", L""}] =
+        L"\"D:\\Tools\\WinMerge\\WinMergeU.exe\"";
+    appPaths.files.insert(L"D:\\Tools\\WinMerge\\WinMergeU.exe");
+    EXPECT_EQ(DetectedToolPath(appPaths, 1), L"D:\\Tools\\WinMerge\\WinMergeU.exe");
+    FakeProbe folder;
+    folder.environment[L"LOCALAPPDATA"] = L"C:\\Users\\u\\AppData\\Local";
+    folder.files.insert(L"C:\\Users\\u\\AppData\\Local\\Programs\\WinMerge\\WinMergeU.exe");
+    EXPECT_EQ(DetectedToolPath(folder, 1),
+              L"C:\\Users\\u\\AppData\\Local\\Programs\\WinMerge\\WinMergeU.exe");
+
+    // A bare name that the start finds stays bare, whatever is installed.
+    probe.onSearchPath.insert(L"WINMERGE.exe");
+    EXPECT_EQ(DetectedToolPath(probe, 1), L"WINMERGE.exe");
+}
+
+TEST(ToolDetectTest, WinDiffComesFromTheNewestSdkThatHasIt) {
+    FakeProbe probe;
+    probe.registry[{kMachine, k32, kKitsRoots, L"KitsRoot10"}] = L"C:\\Kits\\10\\";
+    probe.folders[L"C:\\Kits\\10\\bin\\"] = {L"10.0.9.0", L"x64", L"10.0.22621.0", L"10.0.19041.0"};
+    probe.files.insert(L"C:\\Kits\\10\\bin\\10.0.9.0\\x64\\windiff.exe");
+    probe.files.insert(L"C:\\Kits\\10\\bin\\10.0.19041.0\\x86\\windiff.exe");
+    probe.files.insert(L"C:\\Kits\\10\\bin\\x64\\windiff.exe");
+    // 22621 lacks it; 19041 is newer than 9 by number, not by text.
+    EXPECT_EQ(DetectedToolPath(probe, 0), L"C:\\Kits\\10\\bin\\10.0.19041.0\\x86\\windiff.exe");
+    EXPECT_EQ(DetectedToolPath(probe, 2), L"FC");
+}
+
+TEST(ToolDetectTest, ProgramOfAToolPathIsLookedForAsTheStartWouldTakeIt) {
+    FakeProbe probe;
+    probe.files = {L"C:\\Program Files\\WinMerge\\WinMergeU.exe", L"C:\\t\\wd.exe"};
+    probe.onSearchPath = {L"windiff"};
+    EXPECT_TRUE(ToolProgramFound(probe, L"C:\\Program Files\\WinMerge\\WinMergeU.exe"));
+    EXPECT_TRUE(ToolProgramFound(probe, L"\"C:\\Program Files\\WinMerge\\WinMergeU.exe\" /r"));
+    EXPECT_TRUE(ToolProgramFound(probe, L"C:\\t\\wd"));  // ".exe" added
+    EXPECT_TRUE(ToolProgramFound(probe, L"windiff -x"));
+    EXPECT_FALSE(ToolProgramFound(probe, L"C:\\Program Files\\WinMerge"));
+    EXPECT_FALSE(ToolProgramFound(probe, L"C:\\t\\wd.bin"));
+    EXPECT_FALSE(ToolProgramFound(probe, L""));
+}
+
+TEST(ToolDetectTest, StoredChoicesAreNeverSecondGuessedNorPaidFor) {
+    MemorySettingsBackend store;
+    SharedVariables shared;
+    fakes::FakePlatform platform;
+    fakes::FakeHost host;
+    MainWindow window{store, shared, host};
+    fakes::FakePathDialog dialog;
+    FakeProbe probe;  // only WinMerge is installed
+    probe.registry[{kMachine, k64, kUninstall, L"InstallLocation"}] = L"C:\\WinMerge\\";
+    probe.files.insert(L"C:\\WinMerge\\WinMergeU.exe");
+    auto start = [&](std::wstring argumentText) {
+        platform.commandLine = L"Duomira.exe " + argumentText;
+        StartupContext context{store, shared, platform, window, dialog, &probe};
+        return Main(context);
+    };
+
+    // The second start of a user who kept WinDiff (SelectExe never written)
+    // with the paths stored asks the system nothing.
+    store.Put(L"FileName", L"C:\\a.txt");
+    for (auto key : {L"WinDiffPath", L"WinMergePath", L"CmdPath"})
+        store.Put(key, L"tool.exe");
+    ASSERT_EQ(start(L"C:\\b.txt"), StartupOutcome::EndProgram);
+    EXPECT_EQ(probe.questions, 0);
+    ASSERT_EQ(platform.started.size(), 1u);
+    EXPECT_TRUE(platform.started[0].commandLine.starts_with(L"tool.exe "));
+
+    // A stored choice of WinDiff stays, though only WinMerge can be found.
+    store.Put(L"SelectExe", L"0");
+    store.Put(L"WinDiffPath", L"C:\\nowhere\\windiff.exe");
+    store.Put(L"WinMergePath", L"C:\\WinMerge\\WinMergeU.exe");
+    ASSERT_EQ(start(L"C:\\a.txt"), StartupOutcome::RunMessageLoop);
+    EXPECT_EQ(window.Model().selectedOption, 0);
+}
+
+}  // namespace
+}  // namespace duomira

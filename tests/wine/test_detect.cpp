@@ -1,0 +1,183 @@
+// First use on a machine with nothing stored: the tool paths' defaults point at
+// what is installed (a stand-in WinMergeU.exe where WinMerge's per-user
+// installer puts it, with its uninstall entry), a bare WINDIFF.exe that the
+// program search finds stays bare, and anything stored wins.
+#include <string>
+#include <vector>
+
+#include "driver.h"
+#include "platform/control_ids.h"
+
+using namespace duomira::wine;
+namespace ids = duomira::ids;
+
+namespace {
+
+constexpr wchar_t kUninstallKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WinMerge_is1";
+
+std::wstring Environment(const wchar_t* name) {
+    std::wstring value(GetEnvironmentVariableW(name, nullptr, 0), L'\0');
+    value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
+    return value;
+}
+
+// fake_tool.exe as %LOCALAPPDATA%\Programs\WinMerge\WinMergeU.exe with the
+// per-user uninstall entry that records its folder; all gone again at the end.
+class InstalledWinMerge {
+  public:
+    InstalledWinMerge() {
+        folder_ = Environment(L"LOCALAPPDATA") + L"\\Programs\\WinMerge";
+        REQUIRE(Environment(L"LOCALAPPDATA").size() > 0);
+        MakeDirs(folder_);
+        REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), Program().c_str(), FALSE));
+        REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), Sibling(L"other.exe").c_str(), FALSE));
+        HKEY key = nullptr;
+        REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, kUninstallKey, 0, nullptr, 0, KEY_SET_VALUE,
+                                nullptr, &key, nullptr) == ERROR_SUCCESS);
+        const std::wstring location = folder_ + L"\\";
+        RegSetValueExW(key, L"InstallLocation", 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(location.c_str()),
+                       static_cast<DWORD>((location.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    ~InstalledWinMerge() {
+        KillProcessesNamed(L"Duomira.exe");
+        RegDeleteKeyW(HKEY_CURRENT_USER, kUninstallKey);
+        DeleteFileW(Program().c_str());
+        DeleteFileW(Sibling(L"other.exe").c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+    InstalledWinMerge(const InstalledWinMerge&) = delete;
+    InstalledWinMerge& operator=(const InstalledWinMerge&) = delete;
+
+    std::wstring Program() const { return Sibling(L"WinMergeU.exe"); }
+    std::wstring Sibling(std::wstring_view name) const {
+        return folder_ + L"\\" + std::wstring(name);
+    }
+
+  private:
+    std::wstring folder_;
+};
+
+bool IsChosen(HWND main, int tool) {
+    DWORD_PTR state = 0;
+    SendMessageTimeoutW(RequireChild(main, ids::kOption1 + tool), BM_GETCHECK, 0, 0,
+                        SMTO_ABORTIFHUNG, 3000, &state);
+    return state == BST_CHECKED;
+}
+
+// "設定": the tool path dialog, once its boxes are filled.
+HWND OpenDialog(const WaitingStart& waiting) {
+    ClickButton(RequireChild(waiting.main, ids::kMainCommand1));
+    HWND dialog = RequireWindow(waiting.process.Id(), ids::kPathDialogClass, 5000);
+    WaitUntil([&] { return !TextOf(RequireChild(dialog, ids::kPathText1)).empty(); }, 3000);
+    return dialog;
+}
+
+// The two diff tools' path boxes as shown; a screenshot of the dialog.
+std::vector<std::wstring> DiffToolPaths(HWND dialog, std::wstring_view shot) {
+    Sleep(300);  // painted, for the screenshot
+    SaveScreenshot(shot);
+    return {TextOf(RequireChild(dialog, ids::kPathText1)),
+            TextOf(RequireChild(dialog, ids::kPathText1 + 1))};
+}
+
+// "参照..." of tool 1, then a bare file name typed and confirmed: the file
+// dialog takes it from the folder it opened in.
+void BrowseTool1For(const WaitingStart& waiting, HWND dialog, const std::wstring& fileName) {
+    ClickButton(RequireChild(dialog, ids::kPathCommand2));
+    HWND open = nullptr;
+    WaitUntil(
+        [&] {
+            for (HWND window : TopLevelWindows(waiting.process.Id(), kMessageBoxClass))
+                if (GetWindow(window, GW_OWNER) == dialog) open = window;
+            return open != nullptr;
+        },
+        5000);
+    REQUIRE(open);
+    // The file name box: an edit, or a combo box with or without an edit in it.
+    HWND name = nullptr;
+    WaitUntil([&] { return (name = FindChild(open, 0x480)) || (name = FindChild(open, 0x47c)); },
+              3000);
+    REQUIRE(name);
+    if (HWND edit = FindWindowExW(name, nullptr, L"Edit", nullptr)) name = edit;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fileName.c_str()),
+                        SMTO_ABORTIFHUNG, 5000, &result);
+    ClickButton(RequireChild(open, IDOK));
+    CHECK(WaitUntil([&] { return !IsWindow(open); }, 5000));
+}
+
+FakeRecord RunSecondAndReadTool(const std::wstring& log) {
+    Process second = StartDuomira(L"C:\\work\\b.txt", TestTempDir());
+    CHECK(second.WaitForExit(10000));
+    WaitUntil([&] { return !ReadFakeLog(log).empty(); }, 5000);
+    std::vector<FakeRecord> records = ReadFakeLog(log);
+    REQUIRE_EQ(records.size(), 1u);
+    return records.front();
+}
+
+}  // namespace
+
+DUOMIRA_WINE_TEST(detect, installed_winmerge_is_the_first_tool_and_gets_both_paths) {
+    InstalledWinMerge winMerge;
+    const std::wstring log = UseFreshFakeLog();
+
+    WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
+    CHECK(IsChosen(first.main, 1));
+    HWND dialog = OpenDialog(first);
+    CHECK_EQ(DiffToolPaths(dialog, L"detect-installed-winmerge"),
+             (std::vector<std::wstring>{L"WINDIFF.exe", winMerge.Program()}));
+    // "参照..." opens in the folder of the path in its box.
+    BrowseTool1For(first, dialog, L"other.exe");
+    CHECK_EQ(TextOf(RequireChild(dialog, ids::kPathText1 + 1)), winMerge.Sibling(L"other.exe"));
+    ClickButton(RequireChild(dialog, ids::kPathCommand4));
+
+    FakeRecord tool = RunSecondAndReadTool(log);
+    CHECK_EQ(tool.args, (std::vector<std::wstring>{winMerge.Program(), L"C:\\work\\a.txt",
+                                                   L"C:\\work\\b.txt"}));
+    CHECK(first.process.WaitForExit(5000));
+    // Chosen by the option button's own handler; the detected path is not stored.
+    CHECK_EQ(ReadStoredSetting(L"SelectExe"), L"1");
+    CHECK_EQ(ReadStoredSetting(L"WinMergePath"), std::nullopt);
+    CHECK_EQ(ReadStoredSetting(L"WinDiffPath"), std::nullopt);
+}
+
+DUOMIRA_WINE_TEST(detect, windiff_on_the_search_path_stays_a_bare_name) {
+    const std::wstring bin = MakeDirs(TestTempDir() + L"\\bin");
+    REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), (bin + L"\\WINDIFF.exe").c_str(), FALSE));
+    const std::wstring path = Environment(L"PATH");
+    SetEnvironmentVariableW(L"PATH", (bin + L";" + path).c_str());
+    struct RestorePath {
+        std::wstring value;
+        ~RestorePath() { SetEnvironmentVariableW(L"PATH", value.c_str()); }
+    } restore{path};
+    // Registered under App Paths as well: the bare name still comes first.
+    const std::wstring appPath =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\WinDiff.exe";
+    const std::wstring program = bin + L"\\WINDIFF.exe";
+    REQUIRE(RegSetKeyValueW(HKEY_CURRENT_USER, appPath.c_str(), nullptr, REG_SZ, program.c_str(),
+                            static_cast<DWORD>((program.size() + 1) * sizeof(wchar_t))) ==
+            ERROR_SUCCESS);
+    struct RemoveKey {
+        std::wstring key;
+        ~RemoveKey() { RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str()); }
+    } removeKey{appPath};
+    const std::wstring log = UseFreshFakeLog();
+
+    WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
+    CHECK(IsChosen(first.main, 0));
+    FakeRecord tool = RunSecondAndReadTool(log);
+    CHECK_EQ(tool.commandLine, L"WINDIFF.exe \"C:\\work\\a.txt\" \"C:\\work\\b.txt\"");
+}
+
+DUOMIRA_WINE_TEST(detect, anything_stored_wins_over_what_is_installed) {
+    InstalledWinMerge winMerge;
+    // An empty path is a stored path: neither shown as detected nor found.
+    WriteStoredSetting(L"WinMergePath", L"");
+    WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
+    CHECK(IsChosen(first.main, 0));
+    CHECK_EQ(DiffToolPaths(OpenDialog(first), L"detect-stored-empty"),
+             (std::vector<std::wstring>{L"WINDIFF.exe", L""}));
+}
