@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes.h"
+#include "launch/command_line.h"
 #include "launch/compare_command.h"
 #include "launch/startup.h"
 #include "main_window/main_window.h"
@@ -159,6 +160,78 @@ TEST_F(StartupTest, StoreFailureDuringStartTakesTheErrorPath) {
     EXPECT_EQ(Start(L"C:\\a.txt"), StartupOutcome::EndProgram);
     EXPECT_TRUE(ErrorPathTaken());
     EXPECT_FALSE(host.shown);
+}
+
+TEST(SeveralPaths, OnlyTwoOrMoreAbsolutePathsMakeASeveralPathStart) {
+    using Paths = std::vector<std::wstring>;
+    const std::vector<std::pair<std::wstring, Paths>> cases{
+        {L"\"C:\\my docs\\a b.txt\" D:\\x", {L"C:\\my docs\\a b.txt", L"D:\\x"}},
+        {L"C:\\ d:\\", {L"C:\\", L"d:\\"}},  // drive roots, as the shell passes them
+        {L"\\\\srv\\share \"C:\\a\"\t \"E:\\c d\\\\\"", {L"\\\\srv\\share", L"C:\\a", L"E:\\c d\\"}},
+        // One path each: the whole text is the pick.
+        {L"C:\\Program Files\\a b.txt", {}},  // a bare %1 that splits at its blanks
+        {L"\"C:\\my docs\\a b.txt\"", {}},
+        {L"C:\\a.txt b.txt", {}},
+        {L"C:\\a C:b", {}},         // drive-relative
+        {L"C:\\a \\\\srv", {}},     // a server without share
+        {L"C:\\a \\\\srv\\\\x", {}},  // an empty share name
+        {L"C:\\a \\x\\y", {}},      // rooted, no drive
+        {L"1:\\a C:\\b", {}},
+    };
+    for (const auto& [text, paths] : cases) {
+        EXPECT_EQ(SeveralPaths(text), paths) << ::testing::PrintToString(text);
+    }
+}
+
+TEST_F(StartupTest, TwoPathsAreComparedAtOnceAndAWaitingPickIsLeftAlone) {
+    store.Put(L"FileName", L"C:\\waiting.txt");
+    store.Put(L"SubFlg", L"1");
+    store.Put(L"SelectExe", L"1");
+    EXPECT_EQ(Start(L"\"C:\\my docs\\a b.txt\" D:\\"), StartupOutcome::EndProgram);
+    ASSERT_EQ(platform.started.size(), 1u);
+    EXPECT_EQ(platform.started[0].commandLine,
+              L"WINMERGE.exe -r \"C:\\my docs\\a b.txt\" \"D:\\\\\"");
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_FALSE(window.Model().loaded);
+    // Only the tool choice, the option and the tool paths are touched.
+    EXPECT_EQ(store.log, (std::vector<std::wstring>{L"get:SubFlg", L"get:SelectExe",
+                                                    L"get:WinDiffPath", L"get:WinMergePath",
+                                                    L"get:CmdPath"}));
+
+    // Three are refused with a message; a failure takes the error path and
+    // keeps the waiting pick all the same.
+    Start(L"C:\\a D:\\b E:\\c");
+    EXPECT_EQ(platform.messages, std::vector<std::wstring>{std::wstring(kTwoItemsOnlyMessage)});
+    EXPECT_EQ(dialog.modalShows, 0);
+    platform.messages.clear();
+    platform.failStart = true;
+    Start(L"C:\\a D:\\b");
+    EXPECT_TRUE(ErrorPathTaken());
+    EXPECT_EQ(platform.started.size(), 1u);
+    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\waiting.txt");
+}
+
+TEST_F(StartupTest, OneDroppedItemIsTheSecondPickTwoAreComparedAtOnce) {
+    store.Put(L"SelectExe", L"0");
+    Start(L"\"C:\\first pick\"");
+    StartupContext context{store, shared, platform, window, dialog};
+    DropItems(context, {L"C:\\x", L"\\\\srv\\share\\y"});
+    DropItems(context, {L"C:\\x", L"C:\\y", L"C:\\z"});
+    EXPECT_EQ(store.Stored(L"FileName"), L"\"C:\\first pick\"");
+    DropItems(context, {L"C:\\dropped"});
+    EXPECT_EQ(store.Stored(L"FileName"), L"");
+    ASSERT_EQ(platform.started.size(), 2u);
+    EXPECT_EQ(platform.started[0].commandLine, L"WINDIFF.exe \"C:\\x\" \"\\\\srv\\share\\y\"");
+    EXPECT_EQ(platform.started[1].commandLine, L"WINDIFF.exe \"C:\\first pick\" \"C:\\dropped\"");
+    EXPECT_EQ(platform.messages, std::vector<std::wstring>{std::wstring(kTwoItemsOnlyMessage)});
+
+    // A failing second pick by drop drops the first pick, as a second start does.
+    store.Put(L"FileName", L"C:\\again");
+    platform.messages.clear();
+    platform.failStart = true;
+    DropItems(context, {L"C:\\dropped"});
+    EXPECT_TRUE(ErrorPathTaken());
+    EXPECT_EQ(store.Stored(L"FileName"), L"");
 }
 
 }  // namespace
