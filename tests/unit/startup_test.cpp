@@ -165,73 +165,57 @@ TEST_F(StartupTest, StoreFailureDuringStartTakesTheErrorPath) {
 TEST(SeveralPaths, OnlyTwoOrMoreAbsolutePathsMakeASeveralPathStart) {
     using Paths = std::vector<std::wstring>;
     const std::vector<std::pair<std::wstring, Paths>> cases{
-        {L"\"C:\\my docs\\a b.txt\" D:\\x", {L"C:\\my docs\\a b.txt", L"D:\\x"}},
-        {L"C:\\ d:\\", {L"C:\\", L"d:\\"}},  // drive roots, as the shell passes them
-        {L"\\\\srv\\share \"C:\\a\"\t \"E:\\c d\\\\\"", {L"\\\\srv\\share", L"C:\\a", L"E:\\c d\\"}},
-        // One path each: the whole text is the pick.
+        {L"\"C:\\my docs\\a b.txt\" d:\\", {L"C:\\my docs\\a b.txt", L"d:\\"}},
+        {L"\\\\srv\\share \"C:\\a\"\t \"E:\\c\"", {L"\\\\srv\\share", L"C:\\a", L"E:\\c"}},
+        // One pick each, the whole text being its path.
         {L"C:\\Program Files\\a b.txt", {}},  // a bare %1 that splits at its blanks
         {L"\"C:\\my docs\\a b.txt\"", {}},
         {L"C:\\a.txt b.txt", {}},
-        {L"C:\\a C:b", {}},         // drive-relative
-        {L"C:\\a \\\\srv", {}},     // a server without share
-        {L"C:\\a \\\\srv\\\\x", {}},  // an empty share name
-        {L"C:\\a \\x\\y", {}},      // rooted, no drive
-        {L"1:\\a C:\\b", {}},
+        {L"C:\\a C:b", {}},            // drive-relative
+        {L"C:\\a \\\\srv", {}},        // a server without share
+        {L"C:\\a \\\\srv\\\\x", {}},   // an empty share name
+        {L"C:\\a \\x", {}},            // rooted, no drive
     };
     for (const auto& [text, paths] : cases) {
         EXPECT_EQ(SeveralPaths(text), paths) << ::testing::PrintToString(text);
     }
 }
 
-TEST_F(StartupTest, TwoPathsAreComparedAtOnceAndAWaitingPickIsLeftAlone) {
-    store.Put(L"FileName", L"C:\\waiting.txt");
+TEST_F(StartupTest, PairsPickedTogetherLeaveTheWaitingPickAlone) {
+    store.Put(L"FileName", L"\"C:\\first pick\"");
     store.Put(L"SubFlg", L"1");
     store.Put(L"SelectExe", L"1");
     EXPECT_EQ(Start(L"\"C:\\my docs\\a b.txt\" D:\\"), StartupOutcome::EndProgram);
-    ASSERT_EQ(platform.started.size(), 1u);
-    EXPECT_EQ(platform.started[0].commandLine,
-              L"WINMERGE.exe -r \"C:\\my docs\\a b.txt\" \"D:\\\\\"");
-    EXPECT_TRUE(platform.messages.empty());
     EXPECT_FALSE(window.Model().loaded);
-    // Only the tool choice, the option and the tool paths are touched.
+    // Only the option, the tool choice and the tool paths are looked at.
     EXPECT_EQ(store.log, (std::vector<std::wstring>{L"get:SubFlg", L"get:SelectExe",
                                                     L"get:WinDiffPath", L"get:WinMergePath",
                                                     L"get:CmdPath"}));
-
-    // Three are refused with a message; a failure takes the error path and
-    // keeps the waiting pick all the same.
+    StartupContext context{store, shared, platform, window, dialog};
+    DropItems(context, {L"C:\\x", L"C:\\y"});
     Start(L"C:\\a D:\\b E:\\c");
-    EXPECT_EQ(platform.messages, std::vector<std::wstring>{std::wstring(kTwoItemsOnlyMessage)});
-    EXPECT_EQ(dialog.modalShows, 0);
+    DropItems(context, {L"C:\\x", L"C:\\y", L"C:\\z"});
+    EXPECT_EQ(platform.messages, std::vector<std::wstring>(2, std::wstring(kTwoItemsOnlyMessage)));
     platform.messages.clear();
     platform.failStart = true;
     Start(L"C:\\a D:\\b");
     EXPECT_TRUE(ErrorPathTaken());
-    EXPECT_EQ(platform.started.size(), 1u);
-    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\waiting.txt");
-}
-
-TEST_F(StartupTest, OneDroppedItemIsTheSecondPickTwoAreComparedAtOnce) {
-    store.Put(L"SelectExe", L"0");
-    Start(L"\"C:\\first pick\"");
-    StartupContext context{store, shared, platform, window, dialog};
-    DropItems(context, {L"C:\\x", L"\\\\srv\\share\\y"});
-    DropItems(context, {L"C:\\x", L"C:\\y", L"C:\\z"});
     EXPECT_EQ(store.Stored(L"FileName"), L"\"C:\\first pick\"");
-    DropItems(context, {L"C:\\dropped"});
-    EXPECT_EQ(store.Stored(L"FileName"), L"");
-    ASSERT_EQ(platform.started.size(), 2u);
-    EXPECT_EQ(platform.started[0].commandLine, L"WINDIFF.exe \"C:\\x\" \"\\\\srv\\share\\y\"");
-    EXPECT_EQ(platform.started[1].commandLine, L"WINDIFF.exe \"C:\\first pick\" \"C:\\dropped\"");
-    EXPECT_EQ(platform.messages, std::vector<std::wstring>{std::wstring(kTwoItemsOnlyMessage)});
 
-    // A failing second pick by drop drops the first pick, as a second start does.
-    store.Put(L"FileName", L"C:\\again");
-    platform.messages.clear();
-    platform.failStart = true;
+    // One dropped item is the second pick, failing or not.
     DropItems(context, {L"C:\\dropped"});
-    EXPECT_TRUE(ErrorPathTaken());
+    EXPECT_EQ(dialog.modalShows, 2);
     EXPECT_EQ(store.Stored(L"FileName"), L"");
+    platform.failStart = false;
+    store.Put(L"FileName", L"\"C:\\first pick\"");
+    DropItems(context, {L"C:\\dropped"});
+    EXPECT_EQ(store.Stored(L"FileName"), L"");
+    ASSERT_EQ(platform.started.size(), 3u);
+    EXPECT_EQ(platform.started[0].commandLine,
+              L"WINMERGE.exe -r \"C:\\my docs\\a b.txt\" \"D:\\\\\"");
+    EXPECT_EQ(platform.started[1].commandLine, L"WINMERGE.exe -r \"C:\\x\" \"C:\\y\"");
+    EXPECT_EQ(platform.started[2].commandLine,
+              L"WINMERGE.exe -r \"C:\\first pick\" \"C:\\dropped\"");
 }
 
 }  // namespace
