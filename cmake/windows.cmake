@@ -37,11 +37,12 @@ if(DUOMIRA_DRIVER_SOURCES)
   add_executable(duomira_driver ${DUOMIRA_DRIVER_SOURCES})
   target_include_directories(duomira_driver PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/wine)
   target_link_options(duomira_driver PRIVATE -municode ${DUOMIRA_STATIC_LINK})
-  target_link_libraries(duomira_driver PRIVATE duomira_core ${DUOMIRA_WIN_LIBS} psapi)
+  target_link_libraries(duomira_driver PRIVATE duomira_core ${DUOMIRA_WIN_LIBS} psapi ole32 uuid)
   add_dependencies(duomira_driver Duomira ${DUOMIRA_TEST_PROGRAMS})
 
   # One Xvfb display and one fresh Wine prefix serve the whole run (a fixture);
-  # every tests/wine/test_NAME.cpp is one test group, run as its own CTest test.
+  # every tests/wine/test_NAME.cpp is one test group, run as its own CTest test
+  # (test_install.cpp, which needs the package, is registered by package.cmake).
   set(DUOMIRA_WINE_RUNNER bash ${PROJECT_SOURCE_DIR}/tests/wine/run_wine_tests.sh ${CMAKE_BINARY_DIR})
   add_test(NAME wine_setup COMMAND ${DUOMIRA_WINE_RUNNER} setup)
   add_test(NAME wine_cleanup COMMAND ${DUOMIRA_WINE_RUNNER} cleanup)
@@ -49,11 +50,20 @@ if(DUOMIRA_DRIVER_SOURCES)
   set_tests_properties(wine_cleanup PROPERTIES FIXTURES_CLEANUP wine TIMEOUT 60)
   foreach(driver_source ${DUOMIRA_DRIVER_SOURCES})
     get_filename_component(driver_file ${driver_source} NAME_WE)
-    if(driver_file MATCHES "^test_(.+)$")
+    if(driver_file MATCHES "^test_(.+)$" AND NOT driver_file STREQUAL "test_install")
       set(group ${CMAKE_MATCH_1})
       add_test(NAME wine_${group} COMMAND ${DUOMIRA_WINE_RUNNER} run ${group})
       set_tests_properties(wine_${group} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600 RUN_SERIAL TRUE)
     endif()
+  endforeach()
+
+  # The FC script on other code pages than the Japanese one: one focused test
+  # per locale (Western 1252/OEM 437, Simplified Chinese 936, and a
+  # Unicode-only locale, for which Wine takes UTF-8, 65001, as its code pages).
+  foreach(locale en_US.UTF-8 zh_CN.UTF-8 hi_IN.UTF-8)
+    add_test(NAME wine_fc_${locale} COMMAND ${DUOMIRA_WINE_RUNNER} run fc)
+    set_tests_properties(wine_fc_${locale} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300 RUN_SERIAL TRUE
+                         ENVIRONMENT "DUOMIRA_WINE_LOCALE=${locale};DUOMIRA_WINE_TEST=script_in_code_page_of_system")
   endforeach()
 endif()
 

@@ -24,16 +24,22 @@ rem    /quiet  最後にキー入力を待たずに終わる
 rem  終了コード: 0 = 登録した、1 = 登録できなかった
 rem ======================================================================
 
+rem %~dp0 と %~f0 はそれぞれ1行に1つだけ置く (同じ行に別の % があると、
+rem フォルダ名の % と組になって消える cmd.exe がある)。
 set "EXE=%~dp0Duomira.exe"
+set "SELF=%~f0"
 set "TEXT=Diffﾂｰﾙで比較"
 set "ROOT=HKCU\Software\Classes"
 set "RESULT=0"
 
-rem フォルダ名にアンパサンドや感嘆符が含まれていても崩れないよう、
-rem ここから先は EXE を遅延展開 (感嘆符で囲む形) で参照する。
-setlocal EnableDelayedExpansion
-
-if not exist "!EXE!" goto :no_exe
+rem フォルダ名は感嘆符・パーセント記号・アンパサンド・キャレット・括弧などを
+rem 含むことがある。EXE は引用符の中か for 変数 (%%E) でだけ参照し、
+rem 遅延展開は使わない (値の中の感嘆符が消えるため)。call にも渡さない。
+rem 自分自身のパスが見つからないときは、cmd.exe がフォルダ名を読み違えている
+rem (パーセント記号を環境変数として展開するなど)。正しいパスを登録できないので、
+rem 何も書き込まずに終わる。
+if not exist "%SELF%" goto :bad_folder
+if not exist "%EXE%" goto :no_exe
 
 call :add_verb "*"
 if errorlevel 1 goto :failed
@@ -44,11 +50,19 @@ if errorlevel 1 goto :failed
 
 echo 右クリックメニューに「%TEXT%」を登録しました。
 echo ファイル・フォルダ・ドライブを右クリックすると表示されます。
-echo 起動するプログラム: !EXE!
+for %%E in ("%EXE%") do echo 起動するプログラム: %%~E
+goto :done
+
+:bad_folder
+echo このフォルダの名前は、このコマンド プロンプトでは正しく読み取れません。
+echo 右クリックメニューは登録していません。
+echo フォルダの名前から %% などの記号を取り除いてから、もう一度実行してください。
+echo インストーラー (Duomira-1.00-setup-x64.exe) を使えば、この手順は要りません。
+set "RESULT=1"
 goto :done
 
 :no_exe
-echo Duomira.exe が見つかりません: !EXE!
+for %%E in ("%EXE%") do echo Duomira.exe が見つかりません: %%~E
 echo このファイルは Duomira.exe と同じフォルダに置いたまま実行してください。
 set "RESULT=1"
 goto :done
@@ -62,14 +76,16 @@ rem ----------------------------------------------------------------------
 rem  :add_verb 種類
 rem  HKCU\Software\Classes\種類\shell\Duomira にメニュー項目を書き込む。
 rem  "%%1" はエクスプローラーが選ばれた項目のフルパスに置き換える。
+rem  EXE は for 変数にしてから使う: for 変数は行を区切った後で置き換わるので、
+rem  値の中のアンパサンドやキャレットが引用符の外に出ても崩れない。
 rem ----------------------------------------------------------------------
 :add_verb
 set "KEY=%ROOT%\%~1\shell\Duomira"
 reg add "%KEY%" /ve /t REG_SZ /d "%TEXT%" /f >nul
 if errorlevel 1 exit /b 1
-reg add "%KEY%" /v Icon /t REG_SZ /d "!EXE!,0" /f >nul
+for %%E in ("%EXE%") do reg add "%KEY%" /v Icon /t REG_SZ /d "%%~E,0" /f >nul
 if errorlevel 1 exit /b 1
-reg add "%KEY%\command" /ve /t REG_SZ /d "\"!EXE!\" \"%%1\"" /f >nul
+for %%E in ("%EXE%") do reg add "%KEY%\command" /ve /t REG_SZ /d "\"%%~E\" \"%%1\"" /f >nul
 if errorlevel 1 exit /b 1
 exit /b 0
 

@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev  # Duomira.exe
   wine wine64 fonts-wine xvfb xauth x11-utils                       # running it
   locales fonts-ipafont-gothic imagemagick zip unzip python3  # Japanese text, screenshots, package
+  nsis                                                         # the setup program
 )
 
 missing=()
@@ -26,9 +27,20 @@ if [ ${#missing[@]} -gt 0 ]; then
     "${missing[@]}" >/dev/null
 fi
 
-# Wine reads the system's ANSI code page (932) from the Japanese locale.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
-  as_root sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
+# Wine takes the system's code pages from the locale: Japanese (ANSI and OEM
+# 932) for every test; Western (1252, OEM 437), Simplified Chinese (936) and
+# Hindi (a Unicode-only locale: UTF-8, 65001) for the checks of the FC script
+# on other code pages.
+missing_locales=()
+for locale in ja_JP en_US zh_CN hi_IN; do
+  if ! locale -a 2>/dev/null | grep -qi "^${locale}\.utf8$"; then
+    missing_locales+=("$locale")
+  fi
+done
+if [ ${#missing_locales[@]} -gt 0 ]; then
+  for locale in "${missing_locales[@]}"; do
+    as_root sed -i "s/^# *\(${locale}.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^${locale}.UTF-8 UTF-8" /etc/locale.gen || echo "${locale}.UTF-8 UTF-8" | as_root tee -a /etc/locale.gen >/dev/null
+  done
   as_root locale-gen >/dev/null
 fi

@@ -4,7 +4,7 @@
 
 namespace duomira {
 
-std::wstring FcScriptText(std::wstring_view fcCommandLine) {
+FcScriptFrame FcScriptAround() {
     const std::wstring rule = L"echo #####################################################";
     const std::wstring report(kReportFileName);
     const std::wstring script(kScriptFileName);
@@ -12,9 +12,8 @@ std::wstring FcScriptText(std::wstring_view fcCommandLine) {
         return L"if exist " + name + L" echo [ｴﾗｰ:" + name +
                L"削除に失敗。削除して下さい。] & goto Err";
     };
-    const std::wstring lines[] = {
-        L"@echo off",
-        std::wstring(fcCommandLine),
+    // Lines 3 to 15; line 1 is "@echo off" and line 2 the FC command line.
+    const std::wstring linesAfter[] = {
         rule,
         L"echo   ★Duomiraツール起動★",
         L"echo   出力が終わりました。任意場所に保存して下さい。",
@@ -29,12 +28,17 @@ std::wstring FcScriptText(std::wstring_view fcCommandLine) {
         L":Err",
         L"pause",
     };
-    std::wstring text;
-    for (const auto& line : lines) {
-        if (!text.empty()) text += L"\r\n";
-        text += line;
+    FcScriptFrame frame{L"@echo off\r\n", L""};
+    for (const auto& line : linesAfter) {
+        frame.after += L"\r\n";
+        frame.after += line;
     }
-    return text;
+    return frame;
+}
+
+std::wstring FcScriptText(std::wstring_view fcCommandLine) {
+    const FcScriptFrame frame = FcScriptAround();
+    return frame.before + std::wstring(fcCommandLine) + frame.after;
 }
 
 }  // namespace duomira

@@ -11,33 +11,43 @@ namespace {
 
 bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t'; }
 
-// A path in a command script must survive the conversion to the ANSI code page,
-// or the script would compare some other file. The item's short name is the
-// fallback; otherwise the comparison can't be written at all.
-std::optional<std::wstring> AnsiSafe(StartupPlatform& platform, std::wstring path) {
+// A path in a command script must reach FC exactly, or the script would
+// compare some other file: it must survive the conversion to the code page the
+// interpreter reads the script in. The item's short name is the fallback;
+// otherwise the comparison can't be written at all.
+std::optional<std::wstring> ScriptSafe(StartupPlatform& platform, std::wstring path) {
     if (platform.ToAnsi(path)) return path;
     auto shortPath = platform.ShortPath(path);
     if (shortPath && platform.ToAnsi(*shortPath)) return shortPath;
     return std::nullopt;
 }
 
+// The script starts by a name with a folder part, so that it is found in the
+// working directory although that is left out of the program search.
+constexpr std::wstring_view kScriptStartName = L".\\diff_tmp.bat";
+
 bool LaunchFcScript(StartupPlatform& platform, const std::wstring& cmdPath,
                     std::wstring_view firstArgument, std::wstring_view secondArgument) {
     auto first = PickedPath(firstArgument);
     auto second = PickedPath(secondArgument);
     if (!first || !second) return false;
-    auto tool = AnsiSafe(platform, cmdPath);
-    first = AnsiSafe(platform, std::move(*first));
-    second = AnsiSafe(platform, std::move(*second));
+    auto tool = ScriptSafe(platform, cmdPath);
+    first = ScriptSafe(platform, std::move(*first));
+    second = ScriptSafe(platform, std::move(*second));
     if (!tool || !first || !second) return false;
 
     const std::array<std::wstring, 3> toolPaths{L"", L"", *tool};
     auto line = BuildCompareCommand(kFcCommand, false, toolPaths, *first, *second);
     if (!line) return false;
-    auto bytes = platform.ToAnsi(FcScriptText(*line));
-    if (!bytes) return false;
-    if (!platform.WriteNewFile(kScriptFileName, *bytes)) return false;
-    return platform.StartProcess(kScriptFileName, kShowMinimizedNoActive);
+    // Only the FC line must arrive exactly; the fixed text around it may lose
+    // characters that the code page lacks (the banner on a Western system).
+    auto lineBytes = platform.ToAnsi(*line);
+    if (!lineBytes) return false;
+    const FcScriptFrame frame = FcScriptAround();
+    const std::string bytes = platform.ToAnsiReplacing(frame.before) + *lineBytes +
+                              platform.ToAnsiReplacing(frame.after);
+    if (!platform.WriteNewFile(kScriptFileName, bytes)) return false;
+    return platform.StartProcess(kScriptStartName, kShowMinimizedNoActive);
 }
 
 // A tool path stays as the user wrote it, so that it may carry switches of its
@@ -110,8 +120,11 @@ Flow CompareTogether(StartupContext& context, const std::vector<std::wstring>& p
 }
 
 // One item dropped onto the waiting window: the second pick, as a second start
-// with that path would make it.
+// with that path would make it, under the same lock. The lock is let go on
+// return, before any message is shown.
 Flow DropSecondPick(StartupContext& context, std::wstring_view path) {
+    PairingDecision decision(context.platform.Pairing());
+    if (!decision.Held()) return Flow::Failed;
     auto fileName = ReadSetting(context.store, SettingKey::FileName);
     if (!fileName) return Flow::Failed;
     if (fileName->empty()) return Flow::Ended;  // already paired; the window is ending
@@ -132,6 +145,11 @@ void ReportPathError(StartupContext& context) {
 
 Flow RunNormalFlow(StartupContext& context, std::wstring_view argument) {
     context.shared.NextStyle = 0;
+
+    // From the read of FileName to the write of the decision, no other start
+    // may read or write it; the lock is let go before any window is shown.
+    PairingDecision decision(context.platform.Pairing());
+    if (!decision.Held()) return Flow::Failed;
 
     auto fileName = ReadSetting(context.store, SettingKey::FileName);
     if (!fileName) return Flow::Failed;
@@ -154,6 +172,7 @@ Flow RunNormalFlow(StartupContext& context, std::wstring_view argument) {
 
     if (fileName->empty()) {
         if (!WriteSetting(context.store, SettingKey::FileName, argument)) return Flow::Failed;
+        decision.Release();
         if (!context.mainWindow.SetFirstPath(argument)) return Flow::Failed;
         if (!context.mainWindow.ShowModeless()) return Flow::Failed;
         return Flow::Waiting;

@@ -39,9 +39,43 @@ class PathDialogApi {
     virtual void ShowModal() = 0;
 };
 
+// Makes one start's read-decide-write of FileName indivisible among all the
+// starts of the user's session: picks that arrive together then pair strictly
+// two by two, in the order they took the lock. Never held while a window, a
+// message box or a dialog is up.
+class PairingLock {
+  public:
+    virtual ~PairingLock() = default;
+    // Waits for the lock; false when it can't be had. A lock left behind by a
+    // start that was killed while holding it is taken over.
+    virtual bool Acquire() = 0;
+    virtual void Release() = 0;
+};
+
+// Holds the pairing lock for one read-decide-write of FileName: from before
+// FileName is read until the decision has been written, or until Release().
+class PairingDecision {
+  public:
+    explicit PairingDecision(PairingLock& lock) : lock_(lock), held_(lock.Acquire()) {}
+    PairingDecision(const PairingDecision&) = delete;
+    PairingDecision& operator=(const PairingDecision&) = delete;
+    ~PairingDecision() { Release(); }
+
+    bool Held() const { return held_; }
+    void Release() {
+        if (held_) lock_.Release();
+        held_ = false;
+    }
+
+  private:
+    PairingLock& lock_;
+    bool held_;
+};
+
 // The operating system, as far as the start-up procedure needs it.
 class StartupPlatform : public AnsiEncoder {
   public:
+    virtual PairingLock& Pairing() = 0;
     virtual std::wstring CommandLine() = 0;
     // Starts a process from a whole command line without waiting for it.
     virtual bool StartProcess(std::wstring_view commandLine, int showWindow) = 0;

@@ -97,18 +97,24 @@ bool MainWindow::Check1_Click(bool ticked) {
 }
 
 bool MainWindow::Form_QueryUnload() {
-    const bool written = WriteSetting(store_, SettingKey::FileName, L"");
+    // A write that failed is reported (by the caller) before the program ends.
+    if (!WriteSetting(store_, SettingKey::FileName, L"")) return false;
     host_.EndProgram();
-    return written;
+    return true;
 }
 
 bool MainWindow::WatchFileName() {
     auto fileName = ReadSetting(store_, SettingKey::FileName);
     if (!fileName) return false;
-    if (!fileName->empty()) return true;
-    const bool written = WriteSetting(store_, SettingKey::SubFlg, L"");
+    // The wait is over once FileName no longer holds this instance's own pick:
+    // cleared by its partner, or already replaced by the next first pick when
+    // several picks arrive together. An instance whose pick was never recorded
+    // (the start-up's error path) waits only for an empty FileName.
+    const bool ownPickRecorded = !model_.firstPath.empty();
+    if (!fileName->empty() && (!ownPickRecorded || *fileName == model_.firstPath)) return true;
+    if (!WriteSetting(store_, SettingKey::SubFlg, L"")) return false;
     host_.EndProgram();
-    return written;
+    return true;
 }
 
 bool MainWindow::SetOptionCaptions(const std::array<std::wstring, 3>& captions) {

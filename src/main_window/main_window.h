@@ -1,6 +1,6 @@
 // The main window (frmMain): shows the waiting first path, lets the user choose
 // the comparison tool and the subdirectory option, cycles the display styles,
-// and ends the waiting instance once the partner start has cleared FileName.
+// and ends the waiting instance once FileName no longer holds its pick.
 //
 // The window is a view over MainWindowModel. The model is complete without a
 // realised window: a second start runs the load, the style and the option

@@ -210,6 +210,13 @@ LRESULT Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // Closing the window drops the waiting pick and ends the program, unasked.
         if (!logic_.Form_QueryUnload()) FailUnhandled();
         return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;  // a log-off or shut-down is never held up
+    case WM_ENDSESSION:
+        // The session ends: the same close handling, so that no stale pick
+        // waits in FileName for the next log-on.
+        if (wParam && !logic_.Form_QueryUnload()) FailUnhandled();
+        return 0;
     case WM_DPICHANGED: {
         layout_.Relayout(HIWORD(wParam));
         if (HWND image = layout_.Control(ids::kImage1)) {

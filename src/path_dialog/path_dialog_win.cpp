@@ -118,7 +118,7 @@ void Win32PathDialog::ShowModeless() {
 }
 
 void Win32PathDialog::ShowModal() {
-    if (!Realize()) return;
+    if (!Realize()) FailUnhandled();
     std::vector<HWND> disabled;
     ModalContext context{Hwnd(), &disabled};
     EnumThreadWindows(GetCurrentThreadId(), &CollectEnabledWindow,

@@ -7,6 +7,8 @@
 #include <cwchar>
 #include <vector>
 
+#include "launch/compare_command.h"
+#include "platform/program_search_win.h"
 #include "platform/unique_handle_win.h"
 #include "platform/window_win.h"
 
@@ -17,11 +19,77 @@ std::wstring Win32StartupPlatform::CommandLine() {
     return line ? std::wstring(line) : std::wstring();
 }
 
+namespace {
+
+// The program part of a command line as the process start reads it: up to the
+// closing quote when it starts with one, else up to the first blank.
+std::wstring_view ProgramPart(std::wstring_view commandLine) {
+    std::wstring_view program =
+        commandLine.substr(0, commandLine.size() - ArgumentText(commandLine).size());
+    while (!program.empty() && (program.back() == L' ' || program.back() == L'\t')) {
+        program.remove_suffix(1);
+    }
+    if (program.size() >= 2 && program.front() == L'"' && program.back() == L'"') {
+        program = program.substr(1, program.size() - 2);
+    }
+    return program;
+}
+
+bool EndsWithNoCase(std::wstring_view text, std::wstring_view end) {
+    return text.size() >= end.size() &&
+           CompareStringOrdinal(text.data() + text.size() - end.size(), static_cast<int>(end.size()),
+                                end.data(), static_cast<int>(end.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The environment of a command script: this process's own, with the working
+// directory added at the very end of PATH. The script's interpreter inherits
+// the switch that leaves the working directory out of its program search, yet
+// the script opens its report by naming it as a command: it is found there,
+// after every folder that could hold a program of the name the script runs.
+std::vector<wchar_t> ScriptEnvironment() {
+    std::vector<wchar_t> block;
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    std::wstring workDir(size, L'\0');
+    workDir.resize(GetCurrentDirectoryW(size, workDir.data()));
+    bool pathSeen = false;
+    if (wchar_t* strings = GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = strings; *entry; entry += std::wcslen(entry) + 1) {
+            block.insert(block.end(), entry, entry + std::wcslen(entry));
+            if (!pathSeen && CompareStringOrdinal(entry, 5, L"PATH=", 5, TRUE) == CSTR_EQUAL) {
+                pathSeen = true;
+                if (std::wcslen(entry) > 5) block.push_back(L';');
+                block.insert(block.end(), workDir.begin(), workDir.end());
+            }
+            block.push_back(L'\0');
+        }
+        FreeEnvironmentStringsW(strings);
+    }
+    if (!pathSeen) {
+        const std::wstring path = L"PATH=" + workDir;
+        block.insert(block.end(), path.begin(), path.end());
+        block.push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    return block;
+}
+
+}  // namespace
+
 bool Win32StartupPlatform::StartProcess(std::wstring_view commandLine, int showWindow) {
     // The system's limit, terminating NUL included. Windows refuses a longer
     // line; Wine cuts it, and the tool would be handed some other path.
     constexpr size_t kMaxCommandLine = 32767;
     if (commandLine.size() >= kMaxCommandLine) return false;
+    // A program named without a folder is looked for outside the working
+    // directory, which is the folder of the picked items; the programs started
+    // here look for theirs the same way.
+    LeaveWorkingDirectoryOutOfProgramSearch();
+    std::optional<std::wstring> program;
+    const std::wstring_view programPart = ProgramPart(commandLine);
+    if (IsBareProgramName(programPart)) {
+        program = FindProgramOutsideWorkingDirectory(programPart);
+        if (!program) return false;
+    }
     // CreateProcessW may write into the command line, so it gets its own copy.
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
@@ -29,9 +97,15 @@ bool Win32StartupPlatform::StartProcess(std::wstring_view commandLine, int showW
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showWindow);
+    std::vector<wchar_t> environment;
+    if (EndsWithNoCase(programPart, L".bat") || EndsWithNoCase(programPart, L".cmd")) {
+        environment = ScriptEnvironment();
+    }
     UniqueProcessInformation process;
-    return CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                          &startup, process.put()) != FALSE;
+    return CreateProcessW(program ? program->c_str() : nullptr, line.data(), nullptr, nullptr,
+                          FALSE, environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
+                          environment.empty() ? nullptr : environment.data(), nullptr, &startup,
+                          process.put()) != FALSE;
 }
 
 bool Win32StartupPlatform::WriteNewFile(std::wstring_view name, std::string_view bytes) {
@@ -52,19 +126,54 @@ bool Win32StartupPlatform::WriteNewFile(std::wstring_view name, std::string_view
     return true;
 }
 
-std::optional<std::string> Win32StartupPlatform::ToAnsi(std::wstring_view text) {
+namespace {
+
+// Text in a code page, converted with the flags given; nullopt when the
+// system refuses the conversion.
+std::optional<std::string> Encode(UINT codePage, DWORD flags, std::wstring_view text) {
     if (text.empty()) return std::string();
     if (text.size() > static_cast<size_t>(INT_MAX / 4)) return std::nullopt;
     const int length = static_cast<int>(text.size());
-    BOOL usedDefault = FALSE;
-    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length,
-                                         nullptr, 0, nullptr, &usedDefault);
-    if (size <= 0 || usedDefault) return std::nullopt;
+    const int size =
+        WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return std::nullopt;
     std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, bytes.data(), size,
-                        nullptr, &usedDefault);
-    if (usedDefault) return std::nullopt;
+    if (WideCharToMultiByte(codePage, flags, text.data(), length, bytes.data(), size, nullptr,
+                            nullptr) != size) {
+        return std::nullopt;
+    }
     return bytes;
+}
+
+std::optional<std::wstring> Decode(UINT codePage, std::string_view bytes) {
+    if (bytes.empty()) return std::wstring();
+    const int length = static_cast<int>(bytes.size());
+    const int size = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
+    if (size <= 0) return std::nullopt;
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    if (MultiByteToWideChar(codePage, 0, bytes.data(), length, text.data(), size) != size) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::optional<std::string> Win32StartupPlatform::ToAnsi(std::wstring_view text) {
+    // A conversion is exact when the bytes read back give the very same text:
+    // that catches the default character and best-fit look-alikes in every
+    // code page, UTF-8 included, which refuses the used-default report.
+    const UINT codePage = GetOEMCP();
+    const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    auto bytes = Encode(codePage, flags, text);
+    if (!bytes) return std::nullopt;
+    auto back = Decode(codePage, *bytes);
+    if (!back || *back != text) return std::nullopt;
+    return bytes;
+}
+
+std::string Win32StartupPlatform::ToAnsiReplacing(std::wstring_view text) {
+    return Encode(GetOEMCP(), 0, text).value_or(std::string());
 }
 
 bool Win32StartupPlatform::IsExistingFile(std::wstring_view path) {

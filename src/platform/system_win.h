@@ -2,6 +2,7 @@
 #pragma once
 
 #include "launch/startup.h"
+#include "platform/pairing_mutex_win.h"
 
 namespace duomira {
 
@@ -11,9 +12,14 @@ class Win32StartupPlatform : public StartupPlatform {
     bool StartProcess(std::wstring_view commandLine, int showWindow) override;
     bool WriteNewFile(std::wstring_view name, std::string_view bytes) override;
     std::optional<std::string> ToAnsi(std::wstring_view text) override;
+    std::string ToAnsiReplacing(std::wstring_view text) override;
+    PairingLock& Pairing() override { return pairing_; }
     bool IsExistingFile(std::wstring_view path) override;
     std::optional<std::wstring> ShortPath(std::wstring_view path) override;
     void ShowMessage(std::wstring_view text) override;
+
+  private:
+    PairingMutex pairing_;
 };
 
 // A message box with the program's title, an OK button and no icon.

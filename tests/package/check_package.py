@@ -2,6 +2,7 @@
 """Checks the release zip against the build and the files in dist/.
 
   check_package.py --zip Duomira-1.00-win64.zip --exe build/.../Duomira.exe --dist dist
+  check_package.py --installer Duomira-1.00-setup-x64.exe [--installer uninstall.exe]
 
 Prints one line per problem and exits 1 if there is any, 0 otherwise.
 """
@@ -77,20 +78,29 @@ def imported_dlls(image):
         at += 20
 
 
-def check_exe(image, problems):
-    """Only system DLLs, whether imported at start or loaded at first use."""
+# The setup program and its uninstaller (one NSIS stub) also use ole32.dll.
+INSTALLER_DLLS = SYSTEM_DLLS | {"ole32.dll"}
+
+
+def check_exe(image, problems, name="Duomira.exe", allowed=SYSTEM_DLLS):
+    """A 64-bit image that needs only system DLLs, whether imported at start
+    or loaded at first use."""
     try:
-        imports = {name.lower() for name in imported_dlls(image)}
+        (pe,) = struct.unpack_from("<I", image, 0x3C)
+        (machine,) = struct.unpack_from("<H", image, pe + 4)
+        imports = {dll.lower() for dll in imported_dlls(image)}
     except (ValueError, struct.error) as error:
-        problems.append(f"Duomira.exe: import table unreadable: {error}")
+        problems.append(f"{name}: import table unreadable: {error}")
         return
+    if machine != 0x8664:
+        problems.append(f"{name}: machine {machine:#x}, not x64")
     if "kernel32.dll" not in imports:
-        problems.append(f"Duomira.exe: import table without kernel32.dll: {sorted(imports)}")
+        problems.append(f"{name}: import table without kernel32.dll: {sorted(imports)}")
     # Delay-loaded DLLs are named only in the image's data.
     named = {match.decode("ascii").lower()
              for match in re.findall(rb"[A-Za-z0-9_.+-]+\.dll(?=\0)", image, re.IGNORECASE)}
-    for name in sorted((imports | named) - SYSTEM_DLLS):
-        problems.append(f"Duomira.exe: needs {name}, which is no system DLL")
+    for dll in sorted((imports | named) - allowed):
+        problems.append(f"{name}: needs {dll}, which is no system DLL")
 
 
 def check_guide(data, problems):
@@ -106,12 +116,22 @@ def check_guide(data, problems):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--zip", required=True, type=Path)
-    parser.add_argument("--exe", required=True, type=Path)
-    parser.add_argument("--dist", required=True, type=Path)
+    parser.add_argument("--zip", type=Path)
+    parser.add_argument("--exe", type=Path)
+    parser.add_argument("--dist", type=Path)
+    parser.add_argument("--installer", type=Path, action="append", default=[])
     args = parser.parse_args()
 
     problems = []
+    if args.installer:
+        for path in args.installer:
+            check_exe(path.read_bytes(), problems, path.name, INSTALLER_DLLS)
+        for problem in problems:
+            print(problem)
+        print(f"{len(problems)} problem(s) in {', '.join(path.name for path in args.installer)}")
+        return 1 if problems else 0
+    if not (args.zip and args.exe and args.dist):
+        parser.error("--zip, --exe and --dist go together")
     expected = {FOLDER + "Duomira.exe": args.exe.read_bytes()}
     for name in SCRIPTS + [GUIDE]:
         expected[FOLDER + name] = (args.dist / name).read_bytes()

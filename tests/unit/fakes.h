@@ -23,6 +23,25 @@ struct StartedProcess {
     int showWindow;
 };
 
+// Notes "lock" and "unlock" in a log shared with the store, so that a test
+// sees which reads and writes happen under the lock.
+class FakePairingLock : public PairingLock {
+  public:
+    std::vector<std::wstring>* log = nullptr;
+    bool fail = false;
+    bool held = false;
+    bool Acquire() override {
+        if (fail) return false;
+        held = true;
+        if (log) log->push_back(L"lock");
+        return true;
+    }
+    void Release() override {
+        held = false;
+        if (log) log->push_back(L"unlock");
+    }
+};
+
 class FakePlatform : public StartupPlatform {
   public:
     std::wstring commandLine = L"Duomira.exe";
@@ -33,9 +52,12 @@ class FakePlatform : public StartupPlatform {
     std::vector<std::wstring> messages;
     std::map<std::wstring, std::wstring> shortNames;
 
+    std::vector<std::wstring>* log = nullptr;  // "start" and "message" noted, when set
+
     std::wstring CommandLine() override { return commandLine; }
     bool StartProcess(std::wstring_view line, int show) override {
         if (failStart) return false;
+        if (log) log->push_back(L"start");
         started.push_back({std::wstring(line), show});
         return true;
     }
@@ -45,6 +67,15 @@ class FakePlatform : public StartupPlatform {
         return true;
     }
     std::optional<std::string> ToAnsi(std::wstring_view text) override { return EncodeCp932(text); }
+    std::string ToAnsiReplacing(std::wstring_view text) override {
+        std::wstring replaced(text);
+        for (wchar_t& c : replaced) {
+            if (!EncodeCp932(std::wstring_view(&c, 1))) c = L'?';
+        }
+        return EncodeCp932(replaced).value_or("");
+    }
+    FakePairingLock pairing;
+    PairingLock& Pairing() override { return pairing; }
     std::vector<std::wstring> existingFiles;
     bool IsExistingFile(std::wstring_view path) override {
         for (const auto& file : existingFiles) {
@@ -57,7 +88,10 @@ class FakePlatform : public StartupPlatform {
         if (it == shortNames.end()) return std::nullopt;
         return it->second;
     }
-    void ShowMessage(std::wstring_view text) override { messages.emplace_back(text); }
+    void ShowMessage(std::wstring_view text) override {
+        if (log) log->push_back(L"message");
+        messages.emplace_back(text);
+    }
 };
 
 class FakeHost : public MainWindowHost {
@@ -75,7 +109,11 @@ class FakeHost : public MainWindowHost {
     }
     void StartTimer() override { ++timersStarted; }
     void Sync(const MainWindowModel&) override { ++syncs; }
-    bool Show(const MainWindowModel&) override { return shown = true; }
+    std::vector<std::wstring>* log = nullptr;  // "show" noted, when set
+    bool Show(const MainWindowModel&) override {
+        if (log) log->push_back(L"show");
+        return shown = true;
+    }
     void EndProgram() override { ended = true; }
 };
 

@@ -75,7 +75,7 @@ TEST_F(FcScriptTest, WorkedExampleByteForByteAndStartedMinimised) {
                                         "\"C:\\work\\new\\list.txt\" > diff_tmp.txt"));
         EXPECT_TRUE(bytes.ends_with("\r\n:Err\r\npause"));
         ASSERT_EQ(platform.started.size(), 1u);
-        EXPECT_EQ(platform.started[0].commandLine, L"diff_tmp.bat");
+        EXPECT_EQ(platform.started[0].commandLine, L".\\diff_tmp.bat");
         EXPECT_EQ(platform.started[0].showWindow, kShowMinimizedNoActive);
         EXPECT_EQ(store.Stored(L"FileName"), L"");
         EXPECT_TRUE(platform.messages.empty());

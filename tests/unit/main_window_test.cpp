@@ -124,6 +124,27 @@ TEST_F(MainWindowTest, WaitingEndsOnlyWhenFileNameIsCleared) {
     EXPECT_EQ(store.Stored(L"SubFlg"), L"");
 }
 
+TEST_F(MainWindowTest, WaitingEndsOnceFileNameNoLongerHoldsItsOwnPick) {
+    // Picks that arrive together: the partner cleared FileName and the next
+    // first pick was recorded before this instance looked.
+    ASSERT_TRUE(window.SetFirstPath(L"C:\\a.txt"));
+    store.Put(L"FileName", L"C:\\a.txt");
+    ASSERT_TRUE(window.Timer1_Timer());
+    EXPECT_FALSE(host.ended);
+    store.Put(L"FileName", L"C:\\c.txt");
+    ASSERT_TRUE(window.Timer1_Timer());
+    EXPECT_TRUE(host.ended);
+}
+
+TEST_F(MainWindowTest, FailedWriteOnEndingIsLeftToTheCallerToReport) {
+    // The caller reports the failure and then ends: the write must not end first.
+    store.Put(L"FileName", L"");
+    store.failWrites = true;
+    EXPECT_FALSE(window.Timer1_Timer());
+    EXPECT_FALSE(window.Form_QueryUnload());
+    EXPECT_FALSE(host.ended);
+}
+
 TEST_F(MainWindowTest, ClosingDropsThePickButKeepsTheSubdirectoryChoice) {
     store.Put(L"FileName", L"C:\\a.txt");
     store.Put(L"SubFlg", L"1");

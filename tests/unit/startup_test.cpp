@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fakes.h"
 #include "launch/command_line.h"
 #include "launch/compare_command.h"
@@ -141,6 +143,38 @@ TEST_F(StartupTest, BadStoredNumbersTakeTheErrorPath) {
     EXPECT_EQ(store.Stored(L"FileName"), L"");
 }
 
+TEST_F(StartupTest, PairingLockCoversReadDecideWriteButNoWindow) {
+    platform.pairing.log = platform.log = host.log = &store.log;
+    auto at = [&](std::wstring_view entry) {
+        const auto it = std::find(store.log.begin(), store.log.end(), entry);
+        return it == store.log.end() ? -1 : static_cast<int>(it - store.log.begin());
+    };
+    // A first start: the pick is recorded under the lock, the window shown after it.
+    Start(L"C:\\a.txt");
+    EXPECT_EQ(at(L"lock"), 0);
+    EXPECT_LT(at(L"set:FileName=C:\\a.txt"), at(L"unlock"));
+    EXPECT_LT(at(L"unlock"), at(L"show"));
+    // A second start: the tool starts and FileName is cleared before anyone else looks.
+    store.log.clear();
+    Start(L"C:\\b.txt");
+    EXPECT_EQ(at(L"lock"), 0);
+    EXPECT_LT(at(L"start"), at(L"set:FileName="));
+    EXPECT_LT(at(L"set:FileName="), at(L"unlock"));
+    EXPECT_FALSE(platform.pairing.held);
+    // The error path's message comes after the lock has been let go.
+    store.log.clear();
+    store.Put(L"FileName", L"C:\\a.txt");
+    platform.failStart = true;
+    Start(L"C:\\b.txt");
+    EXPECT_LT(at(L"unlock"), at(L"message"));
+    // A lock that can't be had: nothing is decided, the error path is taken.
+    store.log.clear();
+    platform.pairing.fail = true;
+    Start(L"C:\\b.txt");
+    EXPECT_EQ(at(L"get:FileName"), -1);
+    EXPECT_GE(at(L"message"), 0);
+}
+
 TEST_F(StartupTest, ToInt16AcceptsOnlyWholeNumbersInRange) {
     EXPECT_EQ(ToInt16(L"0"), 0);
     EXPECT_EQ(ToInt16(L" 2 "), 2);
@@ -208,8 +242,14 @@ TEST_F(StartupTest, PairsPickedTogetherLeaveTheWaitingPickAlone) {
     EXPECT_EQ(store.Stored(L"FileName"), L"");
     platform.failStart = false;
     store.Put(L"FileName", L"\"C:\\first pick\"");
+    store.log.clear();
+    platform.pairing.log = &store.log;
     DropItems(context, {L"C:\\dropped"});
     EXPECT_EQ(store.Stored(L"FileName"), L"");
+    // Read, launch and clear happen under the pairing lock, as for a second start.
+    ASSERT_GE(store.log.size(), 2u);
+    EXPECT_EQ(store.log.front(), L"lock");
+    EXPECT_EQ(store.log.back(), L"unlock");
     ASSERT_EQ(platform.started.size(), 3u);
     EXPECT_EQ(platform.started[0].commandLine,
               L"WINMERGE.exe -r \"C:\\my docs\\a b.txt\" \"D:\\\\\"");

@@ -333,6 +333,9 @@ std::wstring SaveScreenshot(std::wstring_view name, const RECT* rect = nullptr);
 //   [start]
 //   cmdline=<GetCommandLineW(), exactly>
 //   cwd=<its working directory>
+//   exe=<its own file>
+//   nocwd=<its NoDefaultCurrentDirectoryInExePath value, empty when unset>
+//   path=<its PATH>
 //   argc=<number of arguments as CommandLineToArgvW splits the command line>
 //   arg=<argument 0>
 //   arg=<argument 1>
@@ -344,6 +347,9 @@ std::wstring SaveScreenshot(std::wstring_view name, const RECT* rect = nullptr);
 struct FakeRecord {
     std::wstring commandLine;
     std::wstring workDir;
+    std::wstring exe;
+    std::wstring noCwdSwitch;
+    std::wstring searchPath;  // PATH
     std::vector<std::wstring> args;
 };
 

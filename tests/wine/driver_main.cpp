@@ -857,6 +857,12 @@ std::vector<FakeRecord> ReadFakeLog(std::wstring_view path) {
             current->commandLine = *text;
         } else if (auto dir = value("cwd=")) {
             current->workDir = *dir;
+        } else if (auto exe = value("exe=")) {
+            current->exe = *exe;
+        } else if (auto noCwd = value("nocwd=")) {
+            current->noCwdSwitch = *noCwd;
+        } else if (auto path = value("path=")) {
+            current->searchPath = *path;
         } else if (auto arg = value("arg=")) {
             current->args.push_back(*arg);
         }

@@ -63,7 +63,7 @@ inline void Append(const std::wstring& path, const std::string& record) {
 }
 
 // Appends this start's record: its exact command line, its working directory,
-// its arguments as CommandLineToArgvW splits them, and any extra "name=value"
+// its own file, its NoDefaultCurrentDirectoryInExePath and PATH, its arguments as CommandLineToArgvW splits them, and any extra "name=value"
 // lines. Nothing without DUOMIRA_FAKE_LOG.
 inline void LogStart(const std::string& extraFields = {}) {
     const std::wstring log = Environment(L"DUOMIRA_FAKE_LOG");
@@ -75,6 +75,13 @@ inline void LogStart(const std::string& extraFields = {}) {
     std::string record = "[start]\n";
     record += "cmdline=" + Field(commandLine) + "\n";
     record += "cwd=" + Field(dir) + "\n";
+    // Which copy of the stand-in ran, and whether it was told to leave the
+    // working directory out of its own program search.
+    std::wstring exe(32768, L'\0');
+    exe.resize(GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size())));
+    record += "exe=" + Field(exe) + "\n";
+    record += "nocwd=" + Field(Environment(L"NoDefaultCurrentDirectoryInExePath")) + "\n";
+    record += "path=" + Field(Environment(L"PATH")) + "\n";
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(commandLine, &argc);
     record += "argc=" + std::to_string(argv ? argc : 0) + "\n";

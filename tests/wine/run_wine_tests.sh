@@ -10,7 +10,10 @@
 # Every step that waits is bounded, so nothing here can hang forever.
 #
 # Knobs (environment): DUOMIRA_WINE_RUN_TIMEOUT  seconds for one group (540),
-#                      DUOMIRA_WINE_KEEP_BMP=1   keep the .bmp next to each .png.
+#                      DUOMIRA_WINE_KEEP_BMP=1   keep the .bmp next to each .png,
+#                      DUOMIRA_WINE_LOCALE       the locale of the run (ja_JP.UTF-8),
+#                                                from which Wine takes the code pages,
+#                      DUOMIRA_WINE_TEST         run only this test of the group.
 set -u
 
 usage() {
@@ -35,7 +38,7 @@ wine_env() {
     export WINEARCH=win64
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES='mscoree=;mshtml='
-    export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8
+    export LANG="${DUOMIRA_WINE_LOCALE:-ja_JP.UTF-8}" LC_ALL="${DUOMIRA_WINE_LOCALE:-ja_JP.UTF-8}"
     unset WAYLAND_DISPLAY
     if [ -s "$STATE/display" ]; then
         DISPLAY=":$(cat "$STATE/display")"
@@ -146,12 +149,19 @@ do_run() {
 
     # The driver's output goes through a file: Wine processes that outlive the
     # driver would otherwise keep CTest's pipe open.
-    local out="$ARTIFACTS/$group.log"
+    local only=()
+    local label=$group
+    if [ -n "${DUOMIRA_WINE_TEST:-}" ]; then
+        only=(--test "$DUOMIRA_WINE_TEST")
+        label="$group.$DUOMIRA_WINE_TEST"
+    fi
+    [ -n "${DUOMIRA_WINE_LOCALE:-}" ] && label="$label.$DUOMIRA_WINE_LOCALE"
+    local out="$ARTIFACTS/$label.log"
     local rc=0
     (
         wine_env
         exec timeout -k 10 "${DUOMIRA_WINE_RUN_TIMEOUT:-540}" wine "$driver" \
-            --group "$group" --exe-dir "$(windows_path "$BUILD_DIR")" \
+            --group "$group" "${only[@]}" --exe-dir "$(windows_path "$BUILD_DIR")" \
             --artifacts "$(windows_path "$ARTIFACTS")"
     ) </dev/null >"$out" 2>&1 || rc=$?
     cat "$out"

@@ -53,6 +53,33 @@ std::wstring FromCp932(std::string_view bytes) {
     return text;
 }
 
+// Text in the code page the command interpreter reads a script in (OEM), with
+// the system's ordinary replacement for what it lacks; and back.
+std::string InScriptCodePage(std::wstring_view text) {
+    if (text.empty()) return {};
+    const UINT cp = GetOEMCP();
+    const int size =
+        WideCharToMultiByte(cp, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(std::max(size, 0)), '\0');
+    WideCharToMultiByte(cp, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                        nullptr);
+    return bytes;
+}
+
+std::wstring FromScriptCodePage(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    const UINT cp = GetOEMCP();
+    const int size = MultiByteToWideChar(cp, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(std::max(size, 0)), L'\0');
+    MultiByteToWideChar(cp, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    return text;
+}
+
+// Whether the script's code page holds the text exactly.
+bool ScriptCodePageHolds(std::wstring_view text) {
+    return FromScriptCodePage(InScriptCodePage(text)) == text;
+}
+
 const std::wstring kRule = L"echo #####################################################";
 const std::wstring kBanner[] = {
     L"echo   ★Duomiraツール起動★",
@@ -81,7 +108,7 @@ std::string ExpectedScript(std::string_view line2) {
     };
     std::string bytes;
     for (size_t i = 0; i < std::size(lines); ++i) {
-        bytes += i == 1 ? std::string(line2) : Cp932(lines[i]).value();
+        bytes += i == 1 ? std::string(line2) : InScriptCodePage(lines[i]);
         if (i + 1 < std::size(lines)) bytes += "\r\n";
     }
     return bytes;
@@ -385,10 +412,12 @@ ScriptRun RunFcComparison(ScriptCleanup& cleanup, std::wstring_view argumentText
     return run;
 }
 
-// Whether the rows hold the banner of lines 3 to 7, as echo prints it.
+// Whether the rows hold the banner of lines 3 to 7, as echo prints it (with
+// what the script's code page lacks replaced).
 bool ShowsBanner(const std::vector<std::wstring>& rows) {
     std::vector<std::wstring> banner{kRule.substr(5)};
-    for (const std::wstring& line : kBanner) banner.push_back(line.substr(5));
+    for (const std::wstring& line : kBanner)
+        banner.push_back(FromScriptCodePage(InScriptCodePage(line.substr(5))));
     banner.push_back(kRule.substr(5));
     return std::search(rows.begin(), rows.end(), banner.begin(), banner.end()) != rows.end();
 }
@@ -611,4 +640,96 @@ DUOMIRA_WINE_TEST(fc, two_paths_in_one_start_run_script_and_leave_pick) {
                                Quoted(b) + L" > diff_tmp.txt";
     CHECK(*run.script == ExpectedScript(Cp932(line2).value()));
     CheckComparison(run, workDir, a, b, L"C:\\waiting.txt");
+}
+
+DUOMIRA_WINE_TEST(fc, script_in_code_page_of_system) {
+    // Run under several locales (see cmake/windows.cmake). The script is
+    // written in the interpreter's (OEM) code page: its FC line exactly, the
+    // Japanese banner with the system's replacement where the page lacks it.
+    ScriptCleanup cleanup;
+    const UINT oem = GetOEMCP();
+    Note("ANSI code page " + std::to_string(GetACP()) + ", OEM code page " + std::to_string(oem));
+    wchar_t locale[64] = {};
+    GetEnvironmentVariableW(L"DUOMIRA_WINE_LOCALE", locale, 64);
+    const std::wstring_view system(locale);
+    const UINT expected = system.starts_with(L"en_US") ? 437u
+                          : system.starts_with(L"zh_CN") ? 936u
+                          : system.starts_with(L"hi_IN") ? 65001u
+                                                         : 932u;
+    REQUIRE_EQ(oem, expected);
+
+    // Item names with what this code page holds beyond ASCII; "é" is where
+    // ANSI 1252 and OEM 437 differ.
+    std::wstring name;
+    for (const wchar_t* part : {L"é", L"ü", L"資料", L"资料", L"ﾃｽﾄ", L"😀"})
+        if (ScriptCodePageHolds(part)) name += part;
+    REQUIRE(!name.empty());
+    const std::wstring temp = TestTempDir();
+    const std::wstring a = temp + L"\\" + name + L"\\old 1.txt";
+    const std::wstring b = temp + L"\\" + name + L"\\new 2.txt";
+    WriteStoredSetting(L"CmdPath", FakeFc());
+    WriteStoredSetting(L"FileName", a);
+    const std::wstring workDir = MakeDirs(temp + L"\\run");
+
+    ScriptRun run = RunFcComparison(cleanup, b, workDir);
+    REQUIRE(run.script.has_value());
+    const std::wstring line2 = Quoted(FakeFc()) + L" " + Quoted(a) + L" " + Quoted(b) + L" > diff_tmp.txt";
+    REQUIRE(ScriptCodePageHolds(line2));
+    if (!CHECK(*run.script == ExpectedScript(InScriptCodePage(line2))))
+        Note("script written: " + Show(FromScriptCodePage(*run.script)));
+    CheckComparison(run, workDir, a, b);
+}
+
+DUOMIRA_WINE_TEST(fc, programs_never_start_from_the_working_directory) {
+    // The picks are started in the folder of the picked items. A program of
+    // the tool's name lying there must not run: a stand-in WINDIFF.exe on PATH
+    // runs, the decoy among the items never does. Wine's own command
+    // interpreter looks in the working directory whatever it is told, so for
+    // FC the check is what the script's processes inherit: the switch that
+    // tells Windows' interpreter to leave the working directory out.
+    ScriptCleanup cleanup;
+    const std::wstring temp = TestTempDir();
+    const std::wstring bin = MakeDirs(temp + L"\\bin");
+    const std::wstring workDir = MakeDirs(temp + L"\\picked items");
+    REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), (bin + L"\\WINDIFF.exe").c_str(), FALSE));
+    REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), (workDir + L"\\WINDIFF.exe").c_str(), FALSE));
+    REQUIRE(CopyFileW(FakeFc().c_str(), (bin + L"\\FC.exe").c_str(), FALSE));
+    wchar_t oldPath[32768] = {};
+    GetEnvironmentVariableW(L"PATH", oldPath, 32768);
+    SetEnvironmentVariableW(L"PATH", (bin + L";" + oldPath).c_str());
+    struct RestorePath {
+        const wchar_t* path;
+        ~RestorePath() { SetEnvironmentVariableW(L"PATH", path); }
+    } restorePath{oldPath};
+
+    const std::wstring a = workDir + L"\\a.txt", b = workDir + L"\\b.txt";
+    const std::wstring log = UseFreshFakeLog();
+    WriteStoredSetting(L"FileName", a);
+    Process second = StartDuomira(b, workDir);
+    CHECK(second.WaitForExit(10000));
+    WaitUntil([&] { return !ReadFakeLog(log).empty(); }, 5000);
+    Sleep(100);
+    const std::vector<FakeRecord> tools = ReadFakeLog(log);
+    REQUIRE_EQ(tools.size(), 1u);
+    CHECK(SameItem(tools[0].exe, bin + L"\\WINDIFF.exe"));
+    CHECK_EQ(tools[0].args, (std::vector<std::wstring>{L"WINDIFF.exe", a, b}));
+    CHECK(SameText(tools[0].workDir, workDir));
+    CHECK_EQ(tools[0].noCwdSwitch, L"1");
+    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+
+    // The FC command by its bare default name, "FC".
+    WriteStoredSetting(L"FileName", a);
+    ScriptRun run = RunFcComparison(cleanup, b, workDir);
+    REQUIRE(run.fc.has_value());
+    CHECK(SameItem(run.fc->exe, bin + L"\\FC.exe"));
+    CHECK_EQ(run.fc->args, (std::vector<std::wstring>{L"FC", a, b}));
+    CHECK_EQ(run.fc->noCwdSwitch, L"1");
+    // The script still finds its report, named as a command: the working
+    // directory comes last in its PATH, behind the stand-in's folder.
+    const std::wstring& path = run.fc->searchPath;
+    CHECK(SameText(path.substr(0, bin.size() + 1), bin + L";"));
+    CHECK(path.size() > workDir.size() && SameText(path.substr(path.size() - workDir.size() - 1), L";" + workDir));
+    CHECK_EQ(tools[0].searchPath, std::wstring(bin + L";" + oldPath));
+    CHECK(run.cmdEnded);
+    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
 }

@@ -318,6 +318,31 @@ DUOMIRA_WINE_TEST(menu, register_without_duomira_exe_fails_and_writes_nothing) {
     CHECK(run.output.find(L"Duomira.exe") != std::wstring::npos);
 }
 
+// Folder names that cmd.exe reads specially outside quotes, in delayed
+// expansion or in percent expansion. The entry must name the true Duomira.exe,
+// or the script must say it can't and write nothing. Windows' cmd reads the
+// "%" names right; Wine's expands the "%" in a folder name a second time, so
+// there the script can only refuse.
+DUOMIRA_WINE_TEST(menu, register_names_the_true_path_from_odd_folder_names) {
+    for (const wchar_t* name : {L"Hello! World", L"Tools & 100% Utils (x86)", L"^caret 'quote' (1) 置き場",
+                                L"50%a%b!c!"}) {
+        const Context context(ToUtf8(name));
+        MenuKeysCleared cleared;
+        const std::wstring folder = MakeInstallFolder(std::wstring(L"odd\\") + name);
+        const ScriptRun run = RunScript(folder, kRegister);
+        if (run.exitCode == 0) {
+            for (const Kind& kind : kKinds) CheckEntry(kind, folder);
+        } else {
+            CHECK(std::wstring(name).find(L'%') != std::wstring::npos);
+            CHECK_EQ(run.exitCode, 1);
+            CHECK(run.output.find(L"正しく読み取れません") != std::wstring::npos);
+            for (const Kind& kind : kKinds) CHECK(!KeyExists(kind.VerbKey()));
+        }
+        RequireScriptSucceeds(folder, kRemove);
+        for (const Kind& kind : kKinds) CHECK(!KeyExists(kind.VerbKey()));
+    }
+}
+
 DUOMIRA_WINE_TEST(menu, entry_command_hands_picked_items_to_duomira) {
     MenuKeysCleared cleared;
     const std::wstring folder = MakeInstallFolder(kInstallFolder);

@@ -1,0 +1,33 @@
+#include "platform/pairing_mutex_win.h"
+
+namespace duomira {
+
+namespace {
+
+// Another start holds the lock only while it reads and writes a few settings
+// and starts a program; far longer means that start hangs, and this one gives up.
+constexpr DWORD kPairingWaitMs = 20000;
+
+}  // namespace
+
+bool PairingMutex::Acquire() {
+    if (held_) return true;
+    if (!mutex_) mutex_.reset(CreateMutexW(nullptr, FALSE, kPairingMutexName));
+    if (!mutex_) return false;
+    switch (WaitForSingleObject(mutex_.get(), kPairingWaitMs)) {
+    case WAIT_OBJECT_0:
+    case WAIT_ABANDONED:  // a start ended while holding it; each write is whole, so go on
+        held_ = true;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void PairingMutex::Release() {
+    if (!held_) return;
+    ReleaseMutex(mutex_.get());
+    held_ = false;
+}
+
+}  // namespace duomira

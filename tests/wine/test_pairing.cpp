@@ -1,0 +1,191 @@
+// Picks that arrive together, and a session that ends while a pick waits.
+// Starts are made in the same instant: each is created suspended, and all are
+// resumed one right after the other, while two busy threads load the machine.
+#include <atomic>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "driver.h"
+#include "platform/control_ids.h"
+#include "platform/pairing_mutex_win.h"
+
+using namespace duomira::wine;
+namespace ids = duomira::ids;
+
+namespace {
+
+std::wstring FakeTool() { return ExePath(L"fake_tool.exe"); }
+
+// Two threads that spin while this lives: the starts race on a busy machine.
+class BusyLoad {
+  public:
+    BusyLoad() {
+        for (HANDLE& thread : threads_) thread = CreateThread(nullptr, 0, &Spin, &stop_, 0, nullptr);
+    }
+    ~BusyLoad() {
+        stop_ = true;
+        for (HANDLE thread : threads_) {
+            if (!thread) continue;
+            WaitForSingleObject(thread, 5000);
+            CloseHandle(thread);
+        }
+    }
+    BusyLoad(const BusyLoad&) = delete;
+    BusyLoad& operator=(const BusyLoad&) = delete;
+
+  private:
+    static DWORD WINAPI Spin(void* stop) {
+        const auto* flag = static_cast<std::atomic<bool>*>(stop);
+        while (!flag->load(std::memory_order_relaxed)) {
+        }
+        return 0;
+    }
+    std::atomic<bool> stop_{false};
+    HANDLE threads_[2]{};
+};
+
+// One start of Duomira.exe per argument text, all let go in the same instant.
+std::vector<Process> StartTogether(const std::vector<std::wstring>& arguments) {
+    std::vector<Process> processes;
+    std::vector<HANDLE> threads;
+    for (const std::wstring& argument : arguments) {
+        std::wstring line = DuomiraCommandLine(argument);
+        const std::wstring dir = TestTempDir();
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                            dir.c_str(), &startup, &info)) {
+            for (HANDLE thread : threads) {
+                ResumeThread(thread);
+                CloseHandle(thread);
+            }
+            FAIL("CreateProcessW failed (error " + std::to_string(GetLastError()) + ")");
+        }
+        processes.emplace_back(info.hProcess, info.dwProcessId);
+        threads.push_back(info.hThread);
+    }
+    for (HANDLE thread : threads) ResumeThread(thread);
+    for (HANDLE thread : threads) CloseHandle(thread);
+    return processes;
+}
+
+std::vector<FakeRecord> SettledFakeLog(const std::wstring& log, size_t atLeast) {
+    WaitUntil([&] { return ReadFakeLog(log).size() >= atLeast; }, 5000);
+    Sleep(100);  // a further, unwanted tool start would show up by now
+    return ReadFakeLog(log);
+}
+
+// Rounds of two picks in the same instant: each starts the tool exactly once
+// with both paths, and leaves no window and no waiting pick.
+void PairTogether(int firstRound, int lastRound) {
+    WriteStoredSetting(L"WinDiffPath", FakeTool());
+    BusyLoad load;
+    Stopwatch all;
+    for (int round = firstRound; round <= lastRound; ++round) {
+        const Context context("round " + std::to_string(round));
+        const std::wstring log = UseFreshFakeLog();
+        const std::wstring a = L"C:\\together\\" + std::to_wstring(round) + L"\\a.txt";
+        const std::wstring b = L"C:\\together\\" + std::to_wstring(round) + L"\\b.txt";
+        std::vector<Process> starts = StartTogether({a, b});
+        for (const Process& start : starts) CHECK(start.WaitForExit(15000));
+        const std::vector<FakeRecord> tools = SettledFakeLog(log, 1);
+        REQUIRE_EQ(tools.size(), 1u);
+        const std::vector<std::wstring>& args = tools[0].args;
+        REQUIRE_EQ(args.size(), 3u);
+        CHECK(std::set<std::wstring>(args.begin() + 1, args.end()) == std::set<std::wstring>({a, b}));
+        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+        for (Process& start : starts) start.Kill();
+    }
+    Note(std::to_string(lastRound - firstRound + 1) + " rounds in " +
+         std::to_string(static_cast<int>(all.ElapsedMs() / 1000)) + " s");
+}
+
+}  // namespace
+
+// 30 rounds in all, in two tests that each stay well inside a test's time limit.
+DUOMIRA_WINE_TEST(pairing, two_picks_in_the_same_instant_pair_up) { PairTogether(1, 15); }
+DUOMIRA_WINE_TEST(pairing, two_picks_in_the_same_instant_pair_up_again) { PairTogether(16, 30); }
+
+DUOMIRA_WINE_TEST(pairing, three_picks_in_the_same_instant_leave_one_waiting) {
+    WriteStoredSetting(L"WinDiffPath", FakeTool());
+    BusyLoad load;
+    for (int round = 1; round <= 3; ++round) {
+        const Context context("round " + std::to_string(round));
+        DeleteStoredSetting(L"FileName");
+        const std::wstring log = UseFreshFakeLog();
+        std::vector<std::wstring> picks;
+        for (int n = 1; n <= 3; ++n)
+            picks.push_back(L"C:\\three\\" + std::to_wstring(round) + L"\\" + std::to_wstring(n) + L".txt");
+        std::vector<Process> starts = StartTogether(picks);
+
+        // Settled: one start waits with its window, the other two have ended.
+        std::vector<const Process*> running;
+        const bool settled = WaitUntil(
+            [&] {
+                running.clear();
+                for (const Process& start : starts)
+                    if (start.IsRunning()) running.push_back(&start);
+                return running.size() == 1 && WaitForWindow(running[0]->Id(), ids::kMainWindowClass, 0);
+            },
+            15000, 20);
+        Sleep(1200);  // past two of the waiting window's ticks: it stays
+        REQUIRE(settled);
+        REQUIRE(running.size() == 1 && running[0]->IsRunning());
+
+        const std::vector<FakeRecord> tools = SettledFakeLog(log, 1);
+        REQUIRE_EQ(tools.size(), 1u);
+        REQUIRE_EQ(tools[0].args.size(), 3u);
+        const std::optional<std::wstring> waiting = ReadStoredSetting(L"FileName");
+        REQUIRE(waiting.has_value());
+        // The waiting pick is the one not compared, and its window shows it.
+        const std::set<std::wstring> all(picks.begin(), picks.end());
+        const std::set<std::wstring> used{tools[0].args[1], tools[0].args[2], *waiting};
+        CHECK(used == all);
+        HWND window = RequireWindow(running[0]->Id(), ids::kMainWindowClass, 1000);
+        CHECK_EQ(TextOf(RequireChild(window, ids::kMainLabel2)), *waiting);
+        for (Process& start : starts) start.Kill();
+    }
+}
+
+DUOMIRA_WINE_TEST(pairing, lock_left_by_a_killed_start_stops_no_later_start) {
+    // A thread that takes the pairing lock and ends without letting go leaves
+    // it abandoned, as a start killed inside it does.
+    HANDLE lock = CreateMutexW(nullptr, FALSE, duomira::kPairingMutexName);
+    REQUIRE(lock != nullptr);
+    HANDLE taker = CreateThread(
+        nullptr, 0, [](void* mutex) -> DWORD { return WaitForSingleObject(static_cast<HANDLE>(mutex), 5000); },
+        lock, 0, nullptr);
+    REQUIRE(taker != nullptr);
+    WaitForSingleObject(taker, 10000);
+    CloseHandle(taker);
+    struct CloseLock {
+        HANDLE handle;
+        ~CloseLock() { CloseHandle(handle); }
+    } closeLock{lock};
+
+    WriteStoredSetting(L"WinDiffPath", FakeTool());
+    const std::wstring log = UseFreshFakeLog();
+    WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
+    Process second = StartDuomira(L"C:\\work\\b.txt", TestTempDir());
+    CHECK(second.WaitForExit(10000));
+    CHECK(first.process.WaitForExit(5000));
+    const std::vector<FakeRecord> tools = SettledFakeLog(log, 1);
+    REQUIRE_EQ(tools.size(), 1u);
+    CHECK_EQ(tools[0].args, (std::vector<std::wstring>{FakeTool(), L"C:\\work\\a.txt", L"C:\\work\\b.txt"}));
+}
+
+DUOMIRA_WINE_TEST(pairing, session_end_drops_the_waiting_pick) {
+    // What a log-off or shut-down sends: the waiting instance runs its close
+    // handling, clears FileName, and ends without holding the session up.
+    WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
+    Stopwatch sinceEnd;
+    Process wineboot = StartProcess(L"wineboot.exe --end-session");
+    CHECK(first.process.WaitForExit(10000));
+    Note("the waiting instance ended " + std::to_string(static_cast<int>(sinceEnd.ElapsedMs())) +
+         " ms after the session end began");
+    CHECK(wineboot.WaitForExit(20000));
+    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+    CHECK(ProcessIdsNamed(L"Duomira.exe").empty());
+}
