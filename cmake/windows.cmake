@@ -6,9 +6,10 @@ set(DUOMIRA_STATIC_LINK -static -static-libgcc -static-libstdc++ $<$<CONFIG:Rele
 set(DUOMIRA_WIN_LIBS user32 gdi32 advapi32 shell32 comdlg32 comctl32 kernel32)
 
 # The window system is delay-loaded: a second start reads the registry, starts
-# the tool and ends without ever loading it.
+# the tool and ends without ever loading it. So is shell32, which only the
+# waiting window needs, for what is dropped onto it.
 include(cmake/delay_import.cmake)
-duomira_delay_import_libraries(DUOMIRA_DELAYED_LIBS user32 gdi32 comctl32 comdlg32)
+duomira_delay_import_libraries(DUOMIRA_DELAYED_LIBS user32 gdi32 comctl32 comdlg32 shell32)
 
 add_executable(Duomira WIN32 ${DUOMIRA_WIN_SOURCES} ${PROJECT_SOURCE_DIR}/res/duomira.rc)
 target_link_libraries(Duomira PRIVATE duomira_core ${DUOMIRA_DELAYED_LIBS} advapi32 kernel32)

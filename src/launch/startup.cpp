@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "launch/command_line.h"
 #include "launch/compare_command.h"
 #include "tool_detect/tool_detect.h"
 
@@ -85,7 +86,70 @@ bool LaunchComparison(StartupContext& context, std::int16_t toolIndex, bool subd
 
 enum class Flow { Failed, Ended, Waiting };
 
-Flow RunNormalFlow(StartupContext& context) {
+// The second pick completes the pair: the chosen tool gets the first pick
+// recorded in FileName and this one, then FileName is cleared. A second start
+// and one item dropped onto the waiting window both end their pick here.
+bool CompleteSecondPick(StartupContext& context, std::int16_t toolIndex, bool subdirectories,
+                        std::wstring_view firstPick, std::wstring_view secondPick) {
+    if (!LaunchComparison(context, toolIndex, subdirectories, firstPick, secondPick)) return false;
+    return WriteSetting(context.store, SettingKey::FileName, L"");
+}
+
+// The stored tool choice, as an index that names a tool; while no tool was
+// ever chosen, the one that is installed, as a first start would choose it.
+std::optional<std::int16_t> StoredToolIndex(StartupContext& context) {
+    bool absent = false;
+    auto selectExe = ReadSetting(context.store, SettingKey::SelectExe, absent);
+    if (!selectExe) return std::nullopt;
+    auto toolIndex = absent && context.probe ? FirstToolIndex(context.store, *context.probe)
+                                             : ToInt16(*selectExe);
+    if (!toolIndex || *toolIndex < kWinDiff || *toolIndex > kFcCommand) return std::nullopt;
+    return toolIndex;
+}
+
+// Items picked together: two are compared at once with the stored tool choice
+// and subdirectory option. FileName, which may hold a waiting pick of its
+// own, is neither read nor written, and no window is loaded.
+Flow CompareTogether(StartupContext& context, const std::vector<std::wstring>& paths) {
+    if (paths.size() != 2) {
+        context.platform.ShowMessage(kTwoItemsOnlyMessage);
+        return Flow::Ended;
+    }
+    auto subFlg = ReadSetting(context.store, SettingKey::SubFlg);
+    if (!subFlg) return Flow::Failed;
+    auto toolIndex = StoredToolIndex(context);
+    if (!toolIndex) return Flow::Failed;
+    if (!LaunchComparison(context, *toolIndex, !subFlg->empty(), paths[0], paths[1])) {
+        return Flow::Failed;
+    }
+    return Flow::Ended;
+}
+
+// One item dropped onto the waiting window: the second pick, as a second start
+// with that path would make it, under the same lock. The lock is let go on
+// return, before any message is shown.
+Flow DropSecondPick(StartupContext& context, std::wstring_view path) {
+    PairingDecision decision(context.platform.Pairing());
+    if (!decision.Held()) return Flow::Failed;
+    auto fileName = ReadSetting(context.store, SettingKey::FileName);
+    if (!fileName) return Flow::Failed;
+    if (fileName->empty()) return Flow::Ended;  // already paired; the window is ending
+    auto subFlg = ReadSetting(context.store, SettingKey::SubFlg);
+    if (!subFlg) return Flow::Failed;
+    auto toolIndex = StoredToolIndex(context);
+    if (!toolIndex) return Flow::Failed;
+    return CompleteSecondPick(context, *toolIndex, !subFlg->empty(), *fileName, path)
+               ? Flow::Ended
+               : Flow::Failed;
+}
+
+// The error path without dropping a pick: tell the user, let them correct the tool paths.
+void ReportPathError(StartupContext& context) {
+    context.platform.ShowMessage(kPathErrorMessage);
+    context.pathDialog.ShowModal();
+}
+
+Flow RunNormalFlow(StartupContext& context, std::wstring_view argument) {
     context.shared.NextStyle = 0;
 
     // From the read of FileName to the write of the decision, no other start
@@ -103,8 +167,6 @@ Flow RunNormalFlow(StartupContext& context) {
     auto selectExe = ReadSetting(context.store, SettingKey::SelectExe, selectExeAbsent);
     if (!selectExe) return Flow::Failed;
 
-    const std::wstring commandLine = context.platform.CommandLine();
-    const std::wstring_view argument = ArgumentText(commandLine);
     if (argument.empty()) return Flow::Ended;
 
     auto style = ToInt16(*dispStyle);
@@ -126,10 +188,9 @@ Flow RunNormalFlow(StartupContext& context) {
         if (!context.mainWindow.ShowModeless()) return Flow::Failed;
         return Flow::Waiting;
     }
-    if (!LaunchComparison(context, *toolIndex, !subFlg->empty(), *fileName, argument)) {
+    if (!CompleteSecondPick(context, *toolIndex, !subFlg->empty(), *fileName, argument)) {
         return Flow::Failed;
     }
-    if (!WriteSetting(context.store, SettingKey::FileName, L"")) return Flow::Failed;
     return Flow::Ended;
 }
 
@@ -159,7 +220,14 @@ std::optional<std::int16_t> ToInt16(std::wstring_view text) {
 }
 
 StartupOutcome Main(StartupContext& context) {
-    switch (RunNormalFlow(context)) {
+    const std::wstring commandLine = context.platform.CommandLine();
+    const std::wstring_view argument = ArgumentText(commandLine);
+    const std::vector<std::wstring> together = SeveralPaths(argument);
+    if (!together.empty()) {
+        if (CompareTogether(context, together) == Flow::Failed) ReportPathError(context);
+        return StartupOutcome::EndProgram;
+    }
+    switch (RunNormalFlow(context, argument)) {
     case Flow::Waiting:
         return StartupOutcome::RunMessageLoop;
     case Flow::Ended:
@@ -168,10 +236,22 @@ StartupOutcome Main(StartupContext& context) {
         break;
     }
     // Error path: tell the user, let them correct the tool paths, drop the pick.
-    context.platform.ShowMessage(kPathErrorMessage);
-    context.pathDialog.ShowModal();
+    ReportPathError(context);
     WriteSetting(context.store, SettingKey::FileName, L"");
     return StartupOutcome::EndProgram;
+}
+
+void DropItems(StartupContext& context, const std::vector<std::wstring>& paths) {
+    if (paths.empty()) return;
+    if (paths.size() > 1) {
+        if (CompareTogether(context, paths) == Flow::Failed) ReportPathError(context);
+        return;
+    }
+    if (DropSecondPick(context, paths[0]) == Flow::Failed) {
+        // As for a second start: the pick is dropped and the window ends.
+        ReportPathError(context);
+        WriteSetting(context.store, SettingKey::FileName, L"");
+    }
 }
 
 }  // namespace duomira

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "launch/fc_script.h"
 #include "launch/settings_store.h"
@@ -18,6 +19,7 @@ class InstallProbe;
 
 inline constexpr std::wstring_view kPathErrorMessage =
     L"DIFFツールのパスが認識できません。指定してください。";
+inline constexpr std::wstring_view kTwoItemsOnlyMessage = L"比較できるのは２つの項目だけです。";
 
 // What the start-up procedure uses of the main window. Each call returns false
 // when the operation failed (the caller then takes its error path).
@@ -109,6 +111,14 @@ struct StartupContext {
 // optionally signed run of decimal digits. nullopt for anything else.
 std::optional<std::int16_t> ToInt16(std::wstring_view text);
 
+// A start with one path is one pick; a start with several absolute paths
+// (see SeveralPaths) compares two of them at once and leaves FileName alone.
 StartupOutcome Main(StartupContext& context);
+
+// Items dropped onto the waiting main window. One item is the second pick,
+// completed exactly as a second start completes it (FileName is cleared, and
+// the window ends on seeing that). Two items are compared at once and the
+// first pick goes on waiting; more than two are refused with a message.
+void DropItems(StartupContext& context, const std::vector<std::wstring>& paths);
 
 }  // namespace duomira

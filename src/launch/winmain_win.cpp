@@ -31,6 +31,11 @@ int Run() {
     mainWindow.onHelp = [&helpWindow] { helpWindow.Open(); };
 
     StartupContext context{store, shared, platform, mainWindow.Logic(), pathDialog, &probe};
+    // A drop that completes the pair clears FileName: the window ends at once.
+    mainWindow.onDrop = [&context, &mainWindow](const std::vector<std::wstring>& paths) {
+        DropItems(context, paths);
+        OnSettingsChanged(&mainWindow.Logic());
+    };
     if (Main(context) == StartupOutcome::EndProgram) EndProgram();
 
     // The waiting instance ends as soon as FileName is cleared: a watch on the

@@ -10,6 +10,7 @@ namespace duomira {
 namespace {
 
 constexpr UINT kTimerIntervalMs = 500;
+constexpr UINT kCopyGlobalData = 0x0049;  // WM_COPYGLOBALDATA: carries a drop's data
 
 // The one main window of the process, for the window-less timer's callback.
 Win32MainWindow* g_mainWindow = nullptr;
@@ -109,9 +110,17 @@ bool Win32MainWindow::Realize(const MainWindowModel& model) {
     // The class background is painted with the layout's brush (see WM_ERASEBKGND).
     if (!RegisterWindowClass(ids::kMainWindowClass, icon_.get(), nullptr)) return false;
     const RECT rect = OuterRect(model, dpi);
+    // Files dropped from Explorer come as WM_DROPFILES. The style alone asks
+    // for them, so shell32 loads only when something is dropped. Explorer runs
+    // at medium integrity; when this process runs higher, the system would
+    // filter out the messages of the drop unless they are let through.
     if (!CreateTopLevel(ids::kMainWindowClass, layout.caption, kToolWindowStyle,
-                        kToolWindowExStyle, rect)) {
+                        kToolWindowExStyle | WS_EX_ACCEPTFILES, rect)) {
         return false;
+    }
+    for (UINT message : {static_cast<UINT>(WM_DROPFILES), static_cast<UINT>(WM_COPYDATA),
+                         kCopyGlobalData}) {
+        ChangeWindowMessageFilterEx(Hwnd(), message, MSGFLT_ALLOW, nullptr);
     }
     const int windowDpi = WindowDpi(Hwnd());
     // The controls are made with the model's texts; Sync then has little left to do.
@@ -171,6 +180,20 @@ void Win32MainWindow::OnActivate(bool active) {
     if (focus) SetFocus(focus);
 }
 
+void Win32MainWindow::OnDropFiles(HDROP drop) {
+    std::vector<std::wstring> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        if (length == 0) continue;
+        std::wstring path(static_cast<size_t>(length) + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+        paths.push_back(std::move(path));
+    }
+    DragFinish(drop);
+    if (onDrop) onDrop(paths);
+}
+
 LRESULT Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (auto result = layout_.OnColourMessage(Hwnd(), message, wParam, lParam)) return *result;
     switch (message) {
@@ -179,6 +202,9 @@ LRESULT Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_ACTIVATE:
         OnActivate(LOWORD(wParam) != WA_INACTIVE);
+        return 0;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_CLOSE:
         // Closing the window drops the waiting pick and ends the program, unasked.

@@ -3,9 +3,13 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "main_window/main_window.h"
 #include "platform/window_win.h"
+
+#include <shellapi.h>
 
 namespace duomira {
 
@@ -19,6 +23,8 @@ class Win32MainWindow : public Window, public MainWindowHost {
     // What the buttons "設定" and "ﾍﾙﾌﾟ" open.
     std::function<void()> onSettings;
     std::function<void()> onHelp;
+    // Files or folders dropped onto the window, full paths in the order given.
+    std::function<void(const std::vector<std::wstring>&)> onDrop;
 
     // MainWindowHost
     long ScreenWidthTwips() override;
@@ -36,6 +42,7 @@ class Win32MainWindow : public Window, public MainWindowHost {
     bool Realize(const MainWindowModel& model);
     void PlaceWindow(const MainWindowModel& model);
     void OnActivate(bool active);
+    void OnDropFiles(HDROP drop);
 
     MainWindow logic_;
     RealizedLayout layout_;

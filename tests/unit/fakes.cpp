@@ -4,6 +4,9 @@
 
 #include <cerrno>
 
+#include "launch/command_line.h"
+#include "launch/compare_command.h"
+
 namespace duomira::fakes {
 
 std::optional<std::string> EncodeCp932(std::wstring_view text) {
@@ -22,48 +25,21 @@ std::optional<std::string> EncodeCp932(std::wstring_view text) {
     return output;
 }
 
-// The argument splitting of CommandLineToArgvW and the C runtime, which every
-// started tool applies to its command line.
+// The program name up to its closing quote or first blank, then the
+// arguments as the product splits them (checked against CommandLineToArgvW
+// itself under Wine).
 std::vector<std::wstring> SplitCommandLine(std::wstring_view line) {
-    std::vector<std::wstring> args;
-    size_t i = 0;
-    // The program name: up to the closing quote, or to the first blank.
-    std::wstring program;
-    if (i < line.size() && line[i] == L'"') {
-        for (++i; i < line.size() && line[i] != L'"'; ++i) program += line[i];
-        if (i < line.size()) ++i;
-    } else {
-        for (; i < line.size() && line[i] != L' ' && line[i] != L'\t'; ++i) program += line[i];
+    const std::wstring_view arguments = ArgumentText(line);
+    std::wstring_view program = line.substr(0, line.size() - arguments.size());
+    while (!program.empty() && (program.back() == L' ' || program.back() == L'\t')) {
+        program.remove_suffix(1);
     }
-    args.push_back(program);
-    for (;;) {
-        while (i < line.size() && (line[i] == L' ' || line[i] == L'\t')) ++i;
-        if (i >= line.size()) break;
-        std::wstring arg;
-        bool quoted = false;
-        while (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) {
-            size_t slashes = 0;
-            while (i < line.size() && line[i] == L'\\') ++slashes, ++i;
-            if (i < line.size() && line[i] == L'"') {
-                arg.append(slashes / 2, L'\\');
-                if (slashes % 2) {
-                    arg += L'"';
-                } else if (quoted && i + 1 < line.size() && line[i + 1] == L'"') {
-                    arg += L'"';
-                    ++i;
-                } else {
-                    quoted = !quoted;
-                }
-                ++i;
-            } else {
-                arg.append(slashes, L'\\');
-                if (i < line.size() && (quoted || (line[i] != L' ' && line[i] != L'\t'))) {
-                    arg += line[i++];
-                }
-            }
-        }
-        args.push_back(arg);
+    if (!program.empty() && program.front() == L'"') {
+        program.remove_prefix(1);
+        if (!program.empty() && program.back() == L'"') program.remove_suffix(1);
     }
+    std::vector<std::wstring> args{std::wstring(program)};
+    for (auto& arg : SplitArguments(arguments)) args.push_back(std::move(arg));
     return args;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fakes.h"
+#include "launch/command_line.h"
 #include "launch/compare_command.h"
 #include "launch/startup.h"
 #include "main_window/main_window.h"
@@ -356,6 +357,8 @@ TEST(HostileArgumentText, ToolReceivesExactlyThePickedPathsOrTheErrorPathIsTaken
         const bool subdirectories = random() % 2;
         SCOPED_TRACE("tool " + std::to_string(tool) + ", first " + Printable(first) + ", second " +
                      Printable(second));
+        // Text that splits into several absolute paths starts a comparison of its own.
+        if (!SeveralPaths(first).empty() || !SeveralPaths(second).empty()) continue;
 
         // The first start records its argument text exactly ...
         BrokenValuesBackend store;

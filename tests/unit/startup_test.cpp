@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fakes.h"
+#include "launch/command_line.h"
 #include "launch/compare_command.h"
 #include "launch/startup.h"
 #include "main_window/main_window.h"
@@ -193,6 +194,68 @@ TEST_F(StartupTest, StoreFailureDuringStartTakesTheErrorPath) {
     EXPECT_EQ(Start(L"C:\\a.txt"), StartupOutcome::EndProgram);
     EXPECT_TRUE(ErrorPathTaken());
     EXPECT_FALSE(host.shown);
+}
+
+TEST(SeveralPaths, OnlyTwoOrMoreAbsolutePathsMakeASeveralPathStart) {
+    using Paths = std::vector<std::wstring>;
+    const std::vector<std::pair<std::wstring, Paths>> cases{
+        {L"\"C:\\my docs\\a b.txt\" d:\\", {L"C:\\my docs\\a b.txt", L"d:\\"}},
+        {L"\\\\srv\\share \"C:\\a\"\t \"E:\\c\"", {L"\\\\srv\\share", L"C:\\a", L"E:\\c"}},
+        // One pick each, the whole text being its path.
+        {L"C:\\Program Files\\a b.txt", {}},  // a bare %1 that splits at its blanks
+        {L"\"C:\\my docs\\a b.txt\"", {}},
+        {L"C:\\a.txt b.txt", {}},
+        {L"C:\\a C:b", {}},            // drive-relative
+        {L"C:\\a \\\\srv", {}},        // a server without share
+        {L"C:\\a \\\\srv\\\\x", {}},   // an empty share name
+        {L"C:\\a \\x", {}},            // rooted, no drive
+    };
+    for (const auto& [text, paths] : cases) {
+        EXPECT_EQ(SeveralPaths(text), paths) << ::testing::PrintToString(text);
+    }
+}
+
+TEST_F(StartupTest, PairsPickedTogetherLeaveTheWaitingPickAlone) {
+    store.Put(L"FileName", L"\"C:\\first pick\"");
+    store.Put(L"SubFlg", L"1");
+    store.Put(L"SelectExe", L"1");
+    EXPECT_EQ(Start(L"\"C:\\my docs\\a b.txt\" D:\\"), StartupOutcome::EndProgram);
+    EXPECT_FALSE(window.Model().loaded);
+    // Only the option, the tool choice and the tool paths are looked at.
+    EXPECT_EQ(store.log, (std::vector<std::wstring>{L"get:SubFlg", L"get:SelectExe",
+                                                    L"get:WinDiffPath", L"get:WinMergePath",
+                                                    L"get:CmdPath"}));
+    StartupContext context{store, shared, platform, window, dialog};
+    DropItems(context, {L"C:\\x", L"C:\\y"});
+    Start(L"C:\\a D:\\b E:\\c");
+    DropItems(context, {L"C:\\x", L"C:\\y", L"C:\\z"});
+    EXPECT_EQ(platform.messages, std::vector<std::wstring>(2, std::wstring(kTwoItemsOnlyMessage)));
+    platform.messages.clear();
+    platform.failStart = true;
+    Start(L"C:\\a D:\\b");
+    EXPECT_TRUE(ErrorPathTaken());
+    EXPECT_EQ(store.Stored(L"FileName"), L"\"C:\\first pick\"");
+
+    // One dropped item is the second pick, failing or not.
+    DropItems(context, {L"C:\\dropped"});
+    EXPECT_EQ(dialog.modalShows, 2);
+    EXPECT_EQ(store.Stored(L"FileName"), L"");
+    platform.failStart = false;
+    store.Put(L"FileName", L"\"C:\\first pick\"");
+    store.log.clear();
+    platform.pairing.log = &store.log;
+    DropItems(context, {L"C:\\dropped"});
+    EXPECT_EQ(store.Stored(L"FileName"), L"");
+    // Read, launch and clear happen under the pairing lock, as for a second start.
+    ASSERT_GE(store.log.size(), 2u);
+    EXPECT_EQ(store.log.front(), L"lock");
+    EXPECT_EQ(store.log.back(), L"unlock");
+    ASSERT_EQ(platform.started.size(), 3u);
+    EXPECT_EQ(platform.started[0].commandLine,
+              L"WINMERGE.exe -r \"C:\\my docs\\a b.txt\" \"D:\\\\\"");
+    EXPECT_EQ(platform.started[1].commandLine, L"WINMERGE.exe -r \"C:\\x\" \"C:\\y\"");
+    EXPECT_EQ(platform.started[2].commandLine,
+              L"WINMERGE.exe -r \"C:\\first pick\" \"C:\\dropped\"");
 }
 
 }  // namespace

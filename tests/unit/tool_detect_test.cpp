@@ -151,6 +151,17 @@ TEST(ToolDetectTest, StoredChoicesAreNeverSecondGuessedNorPaidFor) {
     store.Put(L"WinMergePath", L"C:\\WinMerge\\WinMergeU.exe");
     ASSERT_EQ(start(L"C:\\a.txt"), StartupOutcome::RunMessageLoop);
     EXPECT_EQ(window.Model().selectedOption, 0);
+
+    // Items picked together before any tool was ever chosen go to the
+    // installed one, as a first start would choose it.
+    MemorySettingsBackend fresh;
+    platform.started.clear();
+    platform.commandLine = L"Duomira.exe C:\\a.txt D:\\b.txt";
+    StartupContext together{fresh, shared, platform, window, dialog, &probe};
+    ASSERT_EQ(Main(together), StartupOutcome::EndProgram);
+    ASSERT_EQ(platform.started.size(), 1u);
+    EXPECT_EQ(platform.started[0].commandLine,
+              L"C:\\WinMerge\\WinMergeU.exe \"C:\\a.txt\" \"D:\\b.txt\"");
 }
 
 }  // namespace

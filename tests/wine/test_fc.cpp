@@ -427,7 +427,7 @@ bool ShowsBanner(const std::vector<std::wstring>& rows) {
 // minimised without the focus, showed the banner, and the script ran to its
 // end, deleting the report and itself.
 void CheckComparison(const ScriptRun& run, const std::wstring& workDir, const std::wstring& first,
-                     const std::wstring& second) {
+                     const std::wstring& second, std::wstring_view fileNameAfter = L"") {
     REQUIRE(run.fc.has_value());
     CHECK(run.secondEnded);
     CHECK_EQ(run.fcStarts, 1u);
@@ -453,7 +453,7 @@ void CheckComparison(const ScriptRun& run, const std::wstring& workDir, const st
                    !FileExists(workDir + L"\\diff_tmp.bat");
         },
         2000));
-    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+    CHECK_EQ(ReadStoredSetting(L"FileName"), fileNameAfter);
 }
 
 // The error path: the message box, OK, then the tool path dialog must come
@@ -624,6 +624,22 @@ DUOMIRA_WINE_TEST(fc, script_that_cannot_be_written_takes_error_path) {
     CHECK(ReadFakeLog(log).empty());
     const DWORD attributes = GetFileAttributesW((workDir + L"\\diff_tmp.bat").c_str());
     CHECK(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+}
+
+DUOMIRA_WINE_TEST(fc, two_paths_in_one_start_run_script_and_leave_pick) {
+    ScriptCleanup cleanup;
+    const std::wstring temp = TestTempDir();
+    const std::wstring a = temp + L"\\old (1)\\list 100%.txt";
+    const std::wstring b = temp + L"\\資料\\ﾃｽﾄ　２.txt";
+    WriteStoredSetting(L"CmdPath", FakeFc());
+    WriteStoredSetting(L"FileName", L"C:\\waiting.txt");
+    const std::wstring workDir = MakeDirs(temp + L"\\run");
+    ScriptRun run = RunFcComparison(cleanup, Quoted(a) + L" " + Quoted(b), workDir);
+    REQUIRE(run.script.has_value());
+    const std::wstring line2 = Quoted(FakeFc()) + L" \"" + temp + L"\\old (1)\\list 100%%.txt\" " +
+                               Quoted(b) + L" > diff_tmp.txt";
+    CHECK(*run.script == ExpectedScript(Cp932(line2).value()));
+    CheckComparison(run, workDir, a, b, L"C:\\waiting.txt");
 }
 
 DUOMIRA_WINE_TEST(fc, script_in_code_page_of_system) {

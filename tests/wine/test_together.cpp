@@ -1,0 +1,179 @@
+// Two items picked together: a start with two paths, and items dropped onto
+// the waiting main window.
+//
+// Drops are posted as WM_DROPFILES with a drop block built in the waiting
+// process, as the system's own drop hands it over. A real drag from here
+// can't stand in: Wine's DoDragDrop drops only onto windows that registered
+// an OLE drop target. Dragged onto the waiting window (WS_EX_ACCEPTFILES), it
+// returns DRAGDROP_S_DROP with DROPEFFECT_NONE and the window gets no message,
+// where Windows would post it WM_DROPFILES.
+#include <windows.h>
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "driver.h"
+#include "launch/command_line.h"
+
+using namespace duomira::wine;
+
+namespace {
+
+constexpr wchar_t kTwoItemsOnly[] = L"比較できるのは２つの項目だけです。";
+
+std::wstring FakeTool() { return ExePath(L"fake_tool.exe"); }
+
+// The DROPFILES block of an HDROP: the header, then the paths, each ended by a
+// NUL, and one more NUL.
+std::string DropBlock(const std::vector<std::wstring>& paths) {
+    DROPFILES header{};
+    header.pFiles = sizeof header;
+    header.fWide = TRUE;
+    std::wstring list;
+    for (const std::wstring& path : paths) list += path + L'\0';
+    list += L'\0';
+    std::string block(reinterpret_cast<const char*>(&header), sizeof header);
+    block.append(reinterpret_cast<const char*>(list.data()), list.size() * sizeof(wchar_t));
+    return block;
+}
+
+// Posts WM_DROPFILES to a window of another process, with the drop block in
+// that process's memory: a handle of the driver's would mean nothing there.
+void PostDrop(HWND target, const std::vector<std::wstring>& paths) {
+    DWORD processId = 0;
+    GetWindowThreadProcessId(target, &processId);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
+    REQUIRE(process);
+    const std::string block = DropBlock(paths);
+    void* remote = VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE,
+                                  PAGE_READWRITE);
+    const bool written =
+        remote && WriteProcessMemory(process, remote, block.data(), block.size(), nullptr);
+    CloseHandle(process);
+    REQUIRE(written);
+    REQUIRE(PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0));
+}
+
+// ---------------------------------------------------------------- starts
+
+// The fake's records once count of them are there (and a moment for an unwanted one more).
+std::vector<FakeRecord> FakeRecords(const std::wstring& log, size_t count) {
+    WaitUntil([&] { return ReadFakeLog(log).size() >= count; }, 5000);
+    Sleep(100);
+    return ReadFakeLog(log);
+}
+
+void UseFakeForBothTools() {
+    WriteStoredSetting(L"WinDiffPath", FakeTool());
+    WriteStoredSetting(L"WinMergePath", FakeTool());
+}
+
+}  // namespace
+
+DUOMIRA_WINE_TEST(together, arguments_split_as_command_line_to_argv) {
+    // The start's own splitter against the system's, on the quoting that
+    // shells, shortcuts and hand-written lines produce.
+    const std::vector<std::wstring> texts{
+        L"C:\\a D:\\b",
+        L"\"C:\\my docs\\a b.txt\" \"D:\\x y\"",
+        L"  C:\\lead\ttab\t\t",
+        L"\"C:\\\\\" \"D:\\\\\"",
+        L"\"C:\\\" D:\\",
+        L"a\\\\\\\"b \"c\\\\\"d e\\\\\\\\\"f g\"",
+        L"\"\" \"\"\"\" \"\"\"\"\"\" x\"\"\"y\"\"\"\"z",
+        L"\"a\"\"b c\" \"unclosed d e",
+        L"a\"b\"c\"\"d \\\\srv\\share\\ \\x\\\"",
+        L"\"C:\\Program Files\\a b.txt\"\"",
+        L"C:\\資料\\ﾃｽﾄ　１.txt \"D:\\表 ソ\\\"",
+    };
+    for (const std::wstring& text : texts) {
+        const Context context("text " + Show(text));
+        const std::wstring line = L"Duomira.exe " + text;
+        int count = 0;
+        wchar_t** argv = CommandLineToArgvW(line.c_str(), &count);
+        REQUIRE(argv);
+        std::vector<std::wstring> system(argv + 1, argv + count);
+        LocalFree(argv);
+        CHECK_EQ(duomira::SplitArguments(text), system);
+    }
+}
+
+DUOMIRA_WINE_TEST(together, two_paths_compared_at_once_waiting_pick_left_alone) {
+    struct Case {
+        const wchar_t* selectExe;
+        const wchar_t* subFlg;
+        std::wstring argument;
+        std::vector<std::wstring> args;  // what the tool receives after its name
+    };
+    const std::vector<Case> cases{
+        {L"1", L"1", L"\"C:\\My Documents\\old report.txt\" \"D:\\新しい 資料\\report.txt\"",
+         {L"-r", L"C:\\My Documents\\old report.txt", L"D:\\新しい 資料\\report.txt"}},
+        {L"0", L"", L"C:\\ D:\\", {L"C:\\", L"D:\\"}},  // drive roots, as the shell passes them
+    };
+    UseFakeForBothTools();
+    WaitingStart waiting = StartWaiting(L"\"C:\\waiting pick.txt\"");
+    for (const Case& c : cases) {
+        const Context context("argument " + Show(c.argument));
+        WriteStoredSetting(L"SelectExe", c.selectExe);
+        WriteStoredSetting(L"SubFlg", c.subFlg);
+        const std::wstring log = UseFreshFakeLog();
+
+        Process start = StartDuomira(c.argument, TestTempDir());
+        CHECK_EQ(VisibleWindowClassesWhileRunning(start, 10000), std::vector<std::wstring>{});
+        REQUIRE(!start.IsRunning());
+        const std::vector<FakeRecord> records = FakeRecords(log, 1);
+        REQUIRE_EQ(records.size(), 1u);
+        std::vector<std::wstring> expected{FakeTool()};
+        expected.insert(expected.end(), c.args.begin(), c.args.end());
+        CHECK_EQ(records[0].args, expected);
+        // The waiting pick and the options are as they were.
+        CHECK_EQ(ReadStoredSetting(L"FileName"), L"\"C:\\waiting pick.txt\"");
+        CHECK_EQ(ReadStoredSetting(L"SubFlg"), c.subFlg);
+        CHECK(waiting.process.IsRunning());
+    }
+
+    // Three are refused: a message, nothing started, the pick still waits.
+    const std::wstring log = UseFreshFakeLog();
+    Process three = StartDuomira(L"C:\\a D:\\b \"E:\\c d\"", TestTempDir());
+    std::optional<MessageBoxInfo> box = WaitForMessageBox(three.Id(), 10000);
+    REQUIRE(box.has_value());
+    CHECK_EQ(box->caption, L"Duomira");
+    CHECK_EQ(box->text, kTwoItemsOnly);
+    SaveScreenshot(L"together-three-items");
+    PressMessageBoxOk(box->window);
+    CHECK(three.WaitForExit(5000));
+    CHECK(TopLevelWindows(three.Id()).empty());
+    CHECK(ReadFakeLog(log).empty());
+    CHECK_EQ(ReadStoredSetting(L"FileName"), L"\"C:\\waiting pick.txt\"");
+    CHECK(waiting.process.IsRunning());
+}
+
+DUOMIRA_WINE_TEST(together, drop_onto_waiting_window) {
+    UseFakeForBothTools();
+    WriteStoredSetting(L"SelectExe", L"1");
+    WriteStoredSetting(L"SubFlg", L"1");
+    const std::wstring log = UseFreshFakeLog();
+    WaitingStart waiting = StartWaiting(L"\"C:\\first pick\\a.txt\"");
+
+    // Two items: compared at once; the first pick waits on.
+    PostDrop(waiting.main, {L"C:\\x y\\one.txt", L"\\\\server\\share\\two"});
+    std::vector<FakeRecord> records = FakeRecords(log, 1);
+    REQUIRE_EQ(records.size(), 1u);
+    CHECK_EQ(records[0].args, (std::vector<std::wstring>{FakeTool(), L"-r", L"C:\\x y\\one.txt",
+                                                          L"\\\\server\\share\\two"}));
+    CHECK(waiting.process.IsRunning());
+    CHECK_EQ(ReadStoredSetting(L"FileName"), L"\"C:\\first pick\\a.txt\"");
+
+    // One: the second pick. The pair is compared, FileName cleared, the window ends.
+    PostDrop(waiting.main, {L"D:\\second pick"});
+    CHECK(waiting.process.WaitForExit(3000));
+    records = FakeRecords(log, 2);
+    REQUIRE_EQ(records.size(), 2u);
+    CHECK_EQ(records[1].args, (std::vector<std::wstring>{FakeTool(), L"-r", L"C:\\first pick\\a.txt",
+                                                          L"D:\\second pick"}));
+    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+    CHECK_EQ(ReadStoredSetting(L"SubFlg"), L"");  // as after any completed pairing
+}
