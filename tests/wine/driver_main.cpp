@@ -861,8 +861,8 @@ std::vector<FakeRecord> ReadFakeLog(std::wstring_view path) {
             current->exe = *exe;
         } else if (auto noCwd = value("nocwd=")) {
             current->noCwdSwitch = *noCwd;
-        } else if (auto path = value("path=")) {
-            current->searchPath = *path;
+        } else if (auto searchPath = value("path=")) {
+            current->searchPath = *searchPath;
         } else if (auto arg = value("arg=")) {
             current->args.push_back(*arg);
         }
