@@ -37,6 +37,14 @@ class PathDialogApi {
     virtual void ShowModal() = 0;
 };
 
+// Converts text to the system's ANSI code page; nullopt when any character
+// has no representation there (the conversion would have to substitute it).
+class AnsiEncoder {
+  public:
+    virtual ~AnsiEncoder() = default;
+    virtual std::optional<std::string> ToAnsi(std::wstring_view text) = 0;
+};
+
 // The operating system, as far as the start-up procedure needs it.
 class StartupPlatform : public AnsiEncoder {
   public:

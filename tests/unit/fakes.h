@@ -1,4 +1,4 @@
-// Test doubles for the start-up procedure and the main window.
+// Test doubles for the settings store, the start-up procedure and the main window.
 #pragma once
 
 #include <map>
@@ -8,6 +8,28 @@
 
 #include "launch/startup.h"
 #include "main_window/main_window.h"
+
+namespace duomira {
+
+// The settings store in memory, with switches that make it fail.
+class MemorySettingsBackend : public SettingsBackend {
+  public:
+    StoreValue Get(std::wstring_view name) override;
+    bool Set(std::wstring_view name, std::wstring_view value) override;
+
+    std::optional<std::wstring> Stored(std::wstring_view name) const;
+    void Put(std::wstring_view name, std::wstring_view value) { values_[std::wstring(name)] = value; }
+
+    bool failReads = false;
+    bool failWrites = false;
+    std::wstring failWriteName;  // when set, only writes to this value fail
+    std::vector<std::wstring> log;  // "get:Name" / "set:Name=value", in order
+
+  private:
+    std::map<std::wstring, std::wstring, std::less<>> values_;
+};
+
+}  // namespace duomira
 
 namespace duomira::fakes {
 
