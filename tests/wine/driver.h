@@ -33,7 +33,15 @@
 #include <utility>
 #include <vector>
 
+#include "platform/unique_handle_win.h"
+
 namespace duomira::wine {
+
+// The program's own handle owners, for the driver and the tests alike.
+using duomira::UniqueFile;
+using duomira::UniqueKernelHandle;
+using duomira::UniqueProcessInformation;
+using duomira::UniqueRegKey;
 
 // ---------------------------------------------------------------- registry of tests
 
@@ -188,9 +196,9 @@ class Process {
     Process& operator=(const Process&) = delete;
     ~Process();
 
-    bool Valid() const { return handle_ != nullptr; }
+    bool Valid() const { return static_cast<bool>(handle_); }
     DWORD Id() const { return id_; }
-    HANDLE Handle() const { return handle_; }
+    HANDLE Handle() const { return handle_.get(); }
 
     bool IsRunning() const;
     // true when the process has ended within timeoutMs.
@@ -202,7 +210,7 @@ class Process {
 
   private:
     void Close();
-    HANDLE handle_ = nullptr;
+    UniqueKernelHandle handle_;
     DWORD id_ = 0;
     bool killOnDestroy_ = true;
 };

@@ -111,7 +111,7 @@ Process StartFromShell(std::wstring_view argumentText, const std::wstring& workD
                         workDir.c_str(), &startup, &info))
         FAIL("CreateProcessW failed (error " + std::to_string(GetLastError()) + ") for " +
              Show(line));
-    CloseHandle(info.hThread);
+    const UniqueKernelHandle thread(info.hThread);
     return Process(info.hProcess, info.dwProcessId);
 }
 
@@ -123,14 +123,13 @@ struct ProcessEntry {
 
 std::vector<ProcessEntry> Processes() {
     std::vector<ProcessEntry> list;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return list;
+    const UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return list;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry))
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
         list.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
-    CloseHandle(snapshot);
     return list;
 }
 
@@ -145,19 +144,15 @@ std::vector<DWORD> ChildrenOf(DWORD parent, std::wstring_view exe = {}) {
 }
 
 bool IsRunning(DWORD id) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
-    if (!process) return false;
-    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return running;
+    const UniqueKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+    return process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }
 
 void KillTree(DWORD id) {
     for (DWORD child : ChildrenOf(id)) KillTree(child);
-    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 2000);
-        CloseHandle(process);
+    if (const UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)); process) {
+        TerminateProcess(process.get(), 1);
+        WaitForSingleObject(process.get(), 2000);
     }
 }
 
@@ -192,14 +187,14 @@ class ForeignConsole {
         FreeConsole();
         attached_ = AttachConsole(processId) != FALSE;
         if (!attached_) return;
-        out_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        in_ = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        out_.reset(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        in_.reset(CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     }
     ~ForeignConsole() {
-        if (out_ != INVALID_HANDLE_VALUE) CloseHandle(out_);
-        if (in_ != INVALID_HANDLE_VALUE) CloseHandle(in_);
+        out_.reset();
+        in_.reset();
         if (attached_) FreeConsole();
         for (size_t i = 0; i < 3; ++i) SetStdHandle(kStd[i], saved_[i]);
     }
@@ -207,18 +202,18 @@ class ForeignConsole {
     ForeignConsole& operator=(const ForeignConsole&) = delete;
 
     bool Attached() const {
-        return attached_ && out_ != INVALID_HANDLE_VALUE && in_ != INVALID_HANDLE_VALUE;
+        return attached_ && out_ && in_;
     }
 
     // The screen's rows up to the cursor, blanks at their ends cut.
     std::vector<std::wstring> Lines() const {
         std::vector<std::wstring> lines;
         CONSOLE_SCREEN_BUFFER_INFO info{};
-        if (!GetConsoleScreenBufferInfo(out_, &info)) return lines;
+        if (!GetConsoleScreenBufferInfo(out_.get(), &info)) return lines;
         std::wstring row(static_cast<size_t>(info.dwSize.X), L' ');
         for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
             DWORD read = 0;
-            ReadConsoleOutputCharacterW(out_, row.data(), info.dwSize.X, COORD{0, y}, &read);
+            ReadConsoleOutputCharacterW(out_.get(), row.data(), info.dwSize.X, COORD{0, y}, &read);
             std::wstring line = row.substr(0, read);
             line.erase(line.find_last_not_of(L' ') + 1);
             lines.push_back(line);
@@ -237,15 +232,15 @@ class ForeignConsole {
             keys[i].Event.KeyEvent.uChar.UnicodeChar = L'\r';
         }
         DWORD written = 0;
-        return WriteConsoleInputW(in_, keys, 2, &written) && written == 2;
+        return WriteConsoleInputW(in_.get(), keys, 2, &written) && written == 2;
     }
 
   private:
     static constexpr DWORD kStd[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
     HANDLE saved_[3]{};
     bool attached_ = false;
-    HANDLE out_ = INVALID_HANDLE_VALUE;
-    HANDLE in_ = INVALID_HANDLE_VALUE;
+    UniqueFile out_;
+    UniqueFile in_;
 };
 
 // ---------------------------------------------------------------- one FC comparison
@@ -259,13 +254,12 @@ bool SameText(std::wstring_view a, std::wstring_view b) {
 // Whether two paths name the same file or folder (same volume, same file id).
 bool SameItem(const std::wstring& a, const std::wstring& b) {
     auto identify = [](const std::wstring& path) -> std::optional<std::pair<DWORD, ULONGLONG>> {
-        HANDLE file =
+        const UniqueFile file(
             CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!file) return std::nullopt;
         BY_HANDLE_FILE_INFORMATION info{};
-        const bool ok = GetFileInformationByHandle(file, &info) != FALSE;
-        CloseHandle(file);
+        const bool ok = GetFileInformationByHandle(file.get(), &info) != FALSE;
         if (!ok) return std::nullopt;
         return std::make_pair(info.dwVolumeSerialNumber,
                               (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) |

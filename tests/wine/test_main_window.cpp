@@ -232,14 +232,12 @@ class UserDpi {
 
   private:
     static bool Set(DWORD dpi) {
-        HKEY key = nullptr;
+        UniqueRegKey key;
         if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                            &key, nullptr) != ERROR_SUCCESS)
+                            key.put(), nullptr) != ERROR_SUCCESS)
             return false;
-        const bool set = RegSetValueExW(key, L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
-                                        sizeof dpi) == ERROR_SUCCESS;
-        RegCloseKey(key);
-        return set;
+        return RegSetValueExW(key.get(), L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                              sizeof dpi) == ERROR_SUCCESS;
     }
 };
 
