@@ -35,6 +35,8 @@ namespace duomira::fakes {
 
 // Encodes to CP932 through iconv, as the system's conversion does on a Japanese system.
 std::optional<std::string> EncodeCp932(std::wstring_view text);
+// Decodes CP932 through iconv; nullopt for bytes that are no CP932 text.
+std::optional<std::wstring> DecodeCp932(std::string_view bytes);
 
 // The arguments a started program sees: its command line split as
 // CommandLineToArgvW and the C runtime split it (program name first).

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/expected_texts.h"
 #include "fakes.h"
 #include "launch/compare_command.h"
 #include "launch/startup.h"
@@ -20,7 +21,7 @@ class StartupTest : public ::testing::Test {
         return Main(context);
     }
     bool ErrorPathTaken() const {
-        return platform.messages == std::vector<std::wstring>{std::wstring(kPathErrorMessage)} &&
+        return platform.messages == std::vector<std::wstring>{std::wstring(expected::kPathError)} &&
                dialog.modalShows == 1;
     }
 

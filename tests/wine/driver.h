@@ -63,6 +63,10 @@ inline constexpr DWORD kTestTimeoutMs = 90'000;
 
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
+// Text in code page 932, as a Japanese system's ANSI conversion writes it;
+// nullopt when a character has no representation there.
+std::optional<std::string> Cp932(std::wstring_view text);
+std::wstring FromCp932(std::string_view bytes);
 
 // A value as a check message shows it: strings quoted (wide ones as UTF-8),
 // nullopt as "nullopt", numbers and bools plainly.

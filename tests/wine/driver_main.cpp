@@ -238,6 +238,28 @@ std::wstring FromUtf8(std::string_view text) {
     return out;
 }
 
+std::optional<std::string> Cp932(std::wstring_view text) {
+    if (text.empty()) return std::string();
+    BOOL usedDefault = FALSE;
+    const int size =
+        WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                            nullptr, 0, nullptr, &usedDefault);
+    if (size <= 0 || usedDefault) return std::nullopt;
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                        bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+std::wstring FromCp932(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    const int size =
+        MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    return text;
+}
+
 std::string Show(std::wstring_view text) { return Show(std::string_view(ToUtf8(text))); }
 
 std::string Show(std::string_view text) {

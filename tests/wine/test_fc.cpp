@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/expected_texts.h"
 #include "driver.h"
 #include "platform/control_ids.h"
 
@@ -23,35 +24,11 @@ namespace ids = duomira::ids;
 
 namespace {
 
-constexpr wchar_t kPathError[] = L"DIFFツールのパスが認識できません。指定してください。";
+using duomira::expected::kPathError;
 
 std::wstring FakeFc() { return ExePath(L"fake_fc.exe"); }
 
 // ---------------------------------------------------------------- script text
-
-// Text in code page 932, as a Japanese system's ANSI conversion writes it.
-// nullopt when a character has no representation there.
-std::optional<std::string> Cp932(std::wstring_view text) {
-    if (text.empty()) return std::string();
-    BOOL usedDefault = FALSE;
-    const int size =
-        WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                            nullptr, 0, nullptr, &usedDefault);
-    if (size <= 0 || usedDefault) return std::nullopt;
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                        bytes.data(), size, nullptr, nullptr);
-    return bytes;
-}
-
-std::wstring FromCp932(std::string_view bytes) {
-    if (bytes.empty()) return {};
-    const int size =
-        MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-    return text;
-}
 
 const std::wstring kRule = L"echo #####################################################";
 const std::wstring kBanner[] = {

@@ -162,14 +162,6 @@ std::wstring MakeInstallFolder(const std::wstring& name, bool withExe = true) {
     return folder;
 }
 
-std::wstring FromCodePage932(const std::string& bytes) {
-    if (bytes.empty()) return {};
-    const int length = MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
-    return text;
-}
-
 struct ScriptRun {
     DWORD exitCode = 0;
     std::wstring output;  // stdout and stderr, as the console would show them
@@ -220,7 +212,7 @@ class StartedScript {
         CloseInput();
     }
     ScriptRun Result() const {
-        return {process_.ExitCode().value_or(~0u), FromCodePage932(ReadFileBytes(outFile_).value_or(""))};
+        return {process_.ExitCode().value_or(~0u), FromCp932(ReadFileBytes(outFile_).value_or(""))};
     }
 
   private:

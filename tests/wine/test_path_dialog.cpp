@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/expected_texts.h"
 #include "driver.h"
 #include "platform/control_ids.h"
 
@@ -14,7 +15,7 @@ namespace ids = duomira::ids;
 
 namespace {
 
-constexpr wchar_t kPathError[] = L"DIFFツールのパスが認識できません。指定してください。";
+using duomira::expected::kPathError;
 
 // The six boxes, and the six keys behind them, in the order the dialog is
 // read: path and name of tool 0, of tool 1, of tool 2.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/expected_texts.h"
 #include "driver.h"
 #include "platform/control_ids.h"
 
@@ -13,7 +14,7 @@ namespace ids = duomira::ids;
 
 namespace {
 
-constexpr wchar_t kPathError[] = L"DIFFツールのパスが認識できません。指定してください。";
+using duomira::expected::kPathError;
 constexpr wchar_t kNoProgram[] = L"C:\\nowhere\\nothing.exe";
 
 std::wstring FakeTool() { return ExePath(L"fake_tool.exe"); }
