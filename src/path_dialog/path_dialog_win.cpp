@@ -234,7 +234,8 @@ std::optional<std::wstring> Win32PathDialog::BrowseForFile(std::wstring_view cur
     browsing_ = false;
     if (!chosen) {
         // Cancelled (no error), or the dialog itself failed: the box keeps its text.
-        if (const DWORD error = CommDlgExtendedError()) TraceFailure(L"GetOpenFileNameW", title, error);
+        if (const DWORD error = CommDlgExtendedError())
+            TraceFailure(L"GetOpenFileNameW", title, error);
         return std::nullopt;
     }
     return std::wstring(buffer.data());

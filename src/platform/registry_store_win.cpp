@@ -68,7 +68,8 @@ StoreValue RegistrySettingsBackend::Get(std::wstring_view name) {
         if (status != ERROR_SUCCESS) return ReadFailed(L"RegQueryValueExW", name, status);
         if (type != REG_SZ && type != REG_EXPAND_SZ)
             return ReadFailed(L"RegQueryValueExW (not a string)", name, ERROR_INVALID_DATATYPE);
-        if (size > kMaxValueBytes) return ReadFailed(L"RegQueryValueExW (too long)", name, ERROR_MORE_DATA);
+        if (size > kMaxValueBytes)
+            return ReadFailed(L"RegQueryValueExW (too long)", name, ERROR_MORE_DATA);
 
         std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
         read = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));

@@ -26,9 +26,8 @@ bool SettingsKeyWatch::Start() {
 }
 
 bool SettingsKeyWatch::Rearm() {
-    const LONG status =
-        RegNotifyChangeKeyValue(key_.get(), FALSE, REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_THREAD_AGNOSTIC,
-                                event_.get(), TRUE);
+    const LONG status = RegNotifyChangeKeyValue(
+        key_.get(), FALSE, REG_NOTIFY_CHANGE_LAST_SET | REG_NOTIFY_THREAD_AGNOSTIC, event_.get(), TRUE);
     if (status != ERROR_SUCCESS) {
         TraceFailure(L"RegNotifyChangeKeyValue", kSettingsRegistryPath, status);
         return false;
