@@ -35,7 +35,8 @@ endforeach()
 
 if(DUOMIRA_DRIVER_SOURCES)
   add_executable(duomira_driver ${DUOMIRA_DRIVER_SOURCES})
-  target_include_directories(duomira_driver PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests/wine)
+  target_include_directories(duomira_driver PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests
+                                                  ${PROJECT_SOURCE_DIR}/tests/wine)
   target_link_options(duomira_driver PRIVATE -municode ${DUOMIRA_STATIC_LINK})
   target_link_libraries(duomira_driver PRIVATE duomira_core ${DUOMIRA_WIN_LIBS} psapi ole32 uuid)
   add_dependencies(duomira_driver Duomira ${DUOMIRA_TEST_PROGRAMS})

@@ -32,7 +32,8 @@ fi
 # Wine takes the system's code pages from the locale: Japanese (ANSI and OEM
 # 932) for every test; Western (1252, OEM 437), Simplified Chinese (936) and
 # Hindi (a Unicode-only locale: UTF-8, 65001) for the checks of the FC script
-# on other code pages.
+# on other code pages. The English locale also serves the run of the
+# file-open dialog, whose title Wine gives in the locale's language.
 missing_locales=()
 for locale in ja_JP en_US zh_CN hi_IN; do
   if ! locale -a 2>/dev/null | grep -qi "^${locale}\.utf8$"; then

@@ -33,25 +33,4 @@ bool WriteSetting(SettingsBackend& store, SettingKey key, std::wstring_view valu
     return store.Set(Describe(key).name, value);
 }
 
-StoreValue MemorySettingsBackend::Get(std::wstring_view name) {
-    log.push_back(L"get:" + std::wstring(name));
-    if (failReads) return {StoreStatus::Failed, {}};
-    auto it = values_.find(name);
-    if (it == values_.end()) return {StoreStatus::Absent, {}};
-    return {StoreStatus::Found, it->second};
-}
-
-bool MemorySettingsBackend::Set(std::wstring_view name, std::wstring_view value) {
-    log.push_back(L"set:" + std::wstring(name) + L"=" + std::wstring(value));
-    if (failWrites && (failWriteName.empty() || failWriteName == name)) return false;
-    values_[std::wstring(name)] = value;
-    return true;
-}
-
-std::optional<std::wstring> MemorySettingsBackend::Stored(std::wstring_view name) const {
-    auto it = values_.find(name);
-    if (it == values_.end()) return std::nullopt;
-    return it->second;
-}
-
 }  // namespace duomira

@@ -4,11 +4,9 @@
 #pragma once
 
 #include <array>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace duomira {
 
@@ -84,23 +82,5 @@ std::optional<std::wstring> ReadSetting(SettingsBackend& store, SettingKey key, 
 
 // Stores the value (the empty string clears a key). false when the store failed.
 bool WriteSetting(SettingsBackend& store, SettingKey key, std::wstring_view value);
-
-// An in-memory store for tests and tools, with switches that make it fail.
-class MemorySettingsBackend : public SettingsBackend {
-  public:
-    StoreValue Get(std::wstring_view name) override;
-    bool Set(std::wstring_view name, std::wstring_view value) override;
-
-    std::optional<std::wstring> Stored(std::wstring_view name) const;
-    void Put(std::wstring_view name, std::wstring_view value) { values_[std::wstring(name)] = value; }
-
-    bool failReads = false;
-    bool failWrites = false;
-    std::wstring failWriteName;  // when set, only writes to this value fail
-    std::vector<std::wstring> log;  // "get:Name" / "set:Name=value", in order
-
-  private:
-    std::map<std::wstring, std::wstring, std::less<>> values_;
-};
 
 }  // namespace duomira

@@ -10,12 +10,48 @@
 #include "platform/registry_watch_win.h"
 #include "platform/system_win.h"
 #include "tool_detect/install_probe_win.h"
+#include "platform/window_win.h"
 
 namespace duomira {
 namespace {
 
 void OnSettingsChanged(void* context) {
     if (!static_cast<MainWindow*>(context)->OnSettingsChanged()) FailUnhandled();
+}
+
+// The message loop of a waiting instance: dispatches window messages, and
+// calls onChange(context) whenever the watch's event is signalled. Returns
+// at WM_QUIT.
+int RunMessageLoop(SettingsKeyWatch* watch, void (*onChange)(void*), void* context) {
+    StartWindowSystem();
+    HANDLE event = watch ? watch->Event() : nullptr;
+    for (;;) {
+        if (event) {
+            const DWORD wait =
+                MsgWaitForMultipleObjectsEx(1, &event, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            if (wait == WAIT_OBJECT_0) {
+                if (!watch->Rearm()) event = nullptr;  // the timer alone watches from now on
+                onChange(context);
+                continue;
+            }
+        }
+        MSG msg;
+        // Everything queued is handled before the next wait.
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+            // Tab and arrow keys move between the controls of the active window
+            // (thread messages, such as Timer1's ticks, belong to no window).
+            if (msg.hwnd) {
+                HWND active = GetActiveWindow();
+                if (active && IsDialogMessageW(active, &msg)) continue;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (!event) {
+            if (!WaitMessage()) return 0;
+        }
+    }
 }
 
 int Run() {

@@ -8,6 +8,7 @@
 #include "path_dialog/path_dialog_layout.h"
 #include "platform/control_ids.h"
 #include "platform/system_win.h"
+#include "platform/trace_win.h"
 #include "../res/resource.h"
 
 namespace duomira {
@@ -233,7 +234,12 @@ std::optional<std::wstring> Win32PathDialog::BrowseForFile(std::wstring_view ini
     browsing_ = true;
     const BOOL chosen = GetOpenFileNameW(&dialog);
     browsing_ = false;
-    if (!chosen) return std::nullopt;  // cancelled, or the dialog failed
+    if (!chosen) {
+        // Cancelled (no error), or the dialog itself failed: the box keeps its text.
+        if (const DWORD error = CommDlgExtendedError())
+            TraceFailure(L"GetOpenFileNameW", title, error);
+        return std::nullopt;
+    }
     return std::wstring(buffer.data());
 }
 

@@ -22,9 +22,4 @@ class SettingsKeyWatch {
     UniqueKernelHandle event_;
 };
 
-// The message loop of a waiting instance: dispatches window messages, and
-// calls onChange(context) whenever the watch's event is signalled. Returns
-// at WM_QUIT.
-int RunMessageLoop(SettingsKeyWatch* watch, void (*onChange)(void*), void* context);
-
 }  // namespace duomira

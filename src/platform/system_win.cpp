@@ -9,6 +9,7 @@
 
 #include "launch/compare_command.h"
 #include "platform/program_search_win.h"
+#include "platform/trace_win.h"
 #include "platform/unique_handle_win.h"
 #include "platform/window_win.h"
 
@@ -79,7 +80,11 @@ bool Win32StartupPlatform::StartProcess(std::wstring_view commandLine, int showW
     // The system's limit, terminating NUL included. Windows refuses a longer
     // line; Wine cuts it, and the tool would be handed some other path.
     constexpr size_t kMaxCommandLine = 32767;
-    if (commandLine.size() >= kMaxCommandLine) return false;
+    if (commandLine.size() >= kMaxCommandLine) {
+        TraceFailure(L"CreateProcessW (command line too long)", commandLine.substr(0, 260),
+                     ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
     // A program named without a folder is looked for outside the working
     // directory, which is the folder of the picked items; the programs started
     // here look for theirs the same way.
@@ -88,7 +93,11 @@ bool Win32StartupPlatform::StartProcess(std::wstring_view commandLine, int showW
     const std::wstring_view programPart = ProgramPart(commandLine);
     if (IsBareProgramName(programPart)) {
         program = FindProgramOutsideWorkingDirectory(programPart);
-        if (!program) return false;
+        if (!program) {
+            TraceFailure(L"program search (outside the working directory)", programPart,
+                         ERROR_FILE_NOT_FOUND);
+            return false;
+        }
     }
     // CreateProcessW may write into the command line, so it gets its own copy.
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
@@ -102,23 +111,34 @@ bool Win32StartupPlatform::StartProcess(std::wstring_view commandLine, int showW
         environment = ScriptEnvironment();
     }
     UniqueProcessInformation process;
-    return CreateProcessW(program ? program->c_str() : nullptr, line.data(), nullptr, nullptr,
-                          FALSE, environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
-                          environment.empty() ? nullptr : environment.data(), nullptr, &startup,
-                          process.put()) != FALSE;
+    if (!CreateProcessW(program ? program->c_str() : nullptr, line.data(), nullptr, nullptr,
+                        FALSE, environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
+                        environment.empty() ? nullptr : environment.data(), nullptr, &startup,
+                        process.put())) {
+        TraceFailure(L"CreateProcessW", commandLine, GetLastError());
+        return false;
+    }
+    return true;
 }
 
 bool Win32StartupPlatform::WriteNewFile(std::wstring_view name, std::string_view bytes) {
     const std::wstring fileName(name);
     UniqueFile file(CreateFileW(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+    if (!file) {
+        TraceFailure(L"CreateFileW", fileName, GetLastError());
+        return false;
+    }
     size_t done = 0;
     while (done < bytes.size()) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
         DWORD written = 0;
-        if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) ||
-            written == 0) {
+        if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr)) {
+            TraceFailure(L"WriteFile", fileName, GetLastError());
+            return false;
+        }
+        if (written == 0) {
+            TraceFailure(L"WriteFile (nothing written)", fileName, ERROR_WRITE_FAULT);
             return false;
         }
         done += written;

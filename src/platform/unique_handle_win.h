@@ -65,13 +65,6 @@ struct RegKeyTraits {
     static void Close(Handle h) { ::RegCloseKey(h); }
 };
 
-struct WindowTraits {
-    using Handle = HWND;
-    static Handle Invalid() { return nullptr; }
-    static bool IsValid(Handle h) { return h != nullptr; }
-    static void Close(Handle h) { ::DestroyWindow(h); }
-};
-
 struct GdiObjectTraits {
     using Handle = HGDIOBJ;
     static Handle Invalid() { return nullptr; }
@@ -90,7 +83,6 @@ using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 using UniqueFile = UniqueHandle<FileHandleTraits>;
 using UniqueRegKey = UniqueHandle<RegKeyTraits>;
 using UniqueFind = UniqueHandle<FindHandleTraits>;
-using UniqueWindow = UniqueHandle<WindowTraits>;
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 using UniqueIcon = UniqueHandle<IconTraits>;
 

@@ -1,4 +1,4 @@
-// Test doubles for the start-up procedure and the main window.
+// Test doubles for the settings store, the start-up procedure and the main window.
 #pragma once
 
 #include <map>
@@ -9,10 +9,34 @@
 #include "launch/startup.h"
 #include "main_window/main_window.h"
 
+namespace duomira {
+
+// The settings store in memory, with switches that make it fail.
+class MemorySettingsBackend : public SettingsBackend {
+  public:
+    StoreValue Get(std::wstring_view name) override;
+    bool Set(std::wstring_view name, std::wstring_view value) override;
+
+    std::optional<std::wstring> Stored(std::wstring_view name) const;
+    void Put(std::wstring_view name, std::wstring_view value) { values_[std::wstring(name)] = value; }
+
+    bool failReads = false;
+    bool failWrites = false;
+    std::wstring failWriteName;  // when set, only writes to this value fail
+    std::vector<std::wstring> log;  // "get:Name" / "set:Name=value", in order
+
+  private:
+    std::map<std::wstring, std::wstring, std::less<>> values_;
+};
+
+}  // namespace duomira
+
 namespace duomira::fakes {
 
 // Encodes to CP932 through iconv, as the system's conversion does on a Japanese system.
 std::optional<std::string> EncodeCp932(std::wstring_view text);
+// Decodes CP932 through iconv; nullopt for bytes that are no CP932 text.
+std::optional<std::wstring> DecodeCp932(std::string_view bytes);
 
 // The arguments a started program sees: its command line split as
 // CommandLineToArgvW and the C runtime split it (program name first).

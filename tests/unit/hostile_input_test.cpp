@@ -4,7 +4,6 @@
 // cleared; it never crashes (this binary runs under AddressSanitizer and
 // UBSan) and never hands a tool anything but the two picked paths.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <optional>
 #include <random>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/expected_texts.h"
 #include "fakes.h"
 #include "launch/command_line.h"
 #include "launch/compare_command.h"
@@ -51,7 +51,7 @@ struct OneStart {
         return Main(context);
     }
     bool TookErrorPath() const {
-        return platform.messages == std::vector<std::wstring>{std::wstring(kPathErrorMessage)} &&
+        return platform.messages == std::vector<std::wstring>{std::wstring(expected::kPathError)} &&
                dialog.modalShows == 1;
     }
     bool TookNoErrorPath() const { return platform.messages.empty() && dialog.modalShows == 0; }
@@ -266,22 +266,6 @@ TEST(HostileStoredValues, HugeAndOddTextIsCarriedNotInterpreted) {
 
 // ---------------------------------------------------------------- argument texts
 
-std::optional<std::wstring> DecodeCp932(const std::string& bytes) {
-    iconv_t cd = iconv_open("WCHAR_T", "CP932");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-    std::string input(bytes);
-    std::wstring output(bytes.size() + 1, L'\0');
-    char* in = input.data();
-    size_t inLeft = input.size();
-    char* out = reinterpret_cast<char*>(output.data());
-    size_t outLeft = output.size() * sizeof(wchar_t);
-    const size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
-    iconv_close(cd);
-    if (result == static_cast<size_t>(-1)) return std::nullopt;
-    output.resize(output.size() - outLeft / sizeof(wchar_t));
-    return output;
-}
-
 // What the command interpreter runs for line 2 of the result script: after
 // the batch file's % expansion ("%%" gives "%"; any other % would expand a
 // variable), the only character outside quotes that it acts on may be the
@@ -394,7 +378,7 @@ TEST(HostileArgumentText, ToolReceivesExactlyThePickedPathsOrTheErrorPathIsTaken
         if (tool == kFcCommand) {
             // The script's second line, as the interpreter will run it.
             ASSERT_EQ(secondStart.platform.files.size(), 1u);
-            const std::optional<std::wstring> script = DecodeCp932(secondStart.platform.files[0].second);
+            const std::optional<std::wstring> script = fakes::DecodeCp932(secondStart.platform.files[0].second);
             if (!script) {
                 ADD_FAILURE() << "the script is not CP932";
                 continue;

@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "fakes.h"
 #include "launch/settings_store.h"
 
 namespace duomira {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/expected_texts.h"
 #include "fakes.h"
 #include "launch/command_line.h"
 #include "launch/compare_command.h"
@@ -23,7 +24,7 @@ class StartupTest : public ::testing::Test {
         return Main(context);
     }
     bool ErrorPathTaken() const {
-        return platform.messages == std::vector<std::wstring>{std::wstring(kPathErrorMessage)} &&
+        return platform.messages == std::vector<std::wstring>{std::wstring(expected::kPathError)} &&
                dialog.modalShows == 1;
     }
 

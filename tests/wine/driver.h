@@ -33,7 +33,15 @@
 #include <utility>
 #include <vector>
 
+#include "platform/unique_handle_win.h"
+
 namespace duomira::wine {
+
+// The program's own handle owners, for the driver and the tests alike.
+using duomira::UniqueFile;
+using duomira::UniqueKernelHandle;
+using duomira::UniqueProcessInformation;
+using duomira::UniqueRegKey;
 
 // ---------------------------------------------------------------- registry of tests
 
@@ -55,6 +63,10 @@ inline constexpr DWORD kTestTimeoutMs = 90'000;
 
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
+// Text in code page 932, as a Japanese system's ANSI conversion writes it;
+// nullopt when a character has no representation there.
+std::optional<std::string> Cp932(std::wstring_view text);
+std::wstring FromCp932(std::string_view bytes);
 
 // A value as a check message shows it: strings quoted (wide ones as UTF-8),
 // nullopt as "nullopt", numbers and bools plainly.
@@ -188,9 +200,9 @@ class Process {
     Process& operator=(const Process&) = delete;
     ~Process();
 
-    bool Valid() const { return handle_ != nullptr; }
+    bool Valid() const { return static_cast<bool>(handle_); }
     DWORD Id() const { return id_; }
-    HANDLE Handle() const { return handle_; }
+    HANDLE Handle() const { return handle_.get(); }
 
     bool IsRunning() const;
     // true when the process has ended within timeoutMs.
@@ -202,7 +214,7 @@ class Process {
 
   private:
     void Close();
-    HANDLE handle_ = nullptr;
+    UniqueKernelHandle handle_;
     DWORD id_ = 0;
     bool killOnDestroy_ = true;
 };

@@ -90,21 +90,20 @@ bool IsLeftoverProgram(std::wstring_view exe) {
 
 template <typename Visit>
 void ForEachProcess(Visit visit) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return;
+    UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
         visit(entry);
-    CloseHandle(snapshot);
 }
 
 bool TerminateById(DWORD id) {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+    UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
     if (!process) return false;
-    TerminateProcess(process, 1);
-    WaitForSingleObject(process, 5000);
-    CloseHandle(process);
+    TerminateProcess(process.get(), 1);
+    WaitForSingleObject(process.get(), 5000);
     return true;
 }
 
@@ -139,12 +138,12 @@ std::string MessagesText(const std::vector<std::string>& messages) {
 
 // Ends the run when one test takes too long: a hung test must not hang CTest.
 struct Watchdog {
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE thread = nullptr;
+    UniqueKernelHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    UniqueKernelHandle thread;
 
     static DWORD WINAPI Watch(void* self) {
         auto* dog = static_cast<Watchdog*>(self);
-        if (WaitForSingleObject(dog->done, kTestTimeoutMs) == WAIT_OBJECT_0) return 0;
+        if (WaitForSingleObject(dog->done.get(), kTestTimeoutMs) == WAIT_OBJECT_0) return 0;
         RunState& state = State();
         std::string name;
         std::vector<std::string> messages;
@@ -165,12 +164,10 @@ struct Watchdog {
         ExitProcess(3);
     }
 
-    Watchdog() { thread = CreateThread(nullptr, 0, &Watch, this, 0, nullptr); }
+    Watchdog() { thread.reset(CreateThread(nullptr, 0, &Watch, this, 0, nullptr)); }
     ~Watchdog() {
-        SetEvent(done);
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-        CloseHandle(done);
+        SetEvent(done.get());
+        WaitForSingleObject(thread.get(), INFINITE);
     }
 };
 
@@ -239,6 +236,28 @@ std::wstring FromUtf8(std::string_view text) {
     std::wstring out(size, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
     return out;
+}
+
+std::optional<std::string> Cp932(std::wstring_view text) {
+    if (text.empty()) return std::string();
+    BOOL usedDefault = FALSE;
+    const int size =
+        WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                            nullptr, 0, nullptr, &usedDefault);
+    if (size <= 0 || usedDefault) return std::nullopt;
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                        bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+std::wstring FromCp932(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    const int size =
+        MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    return text;
 }
 
 std::string Show(std::wstring_view text) { return Show(std::string_view(ToUtf8(text))); }
@@ -329,14 +348,14 @@ bool WaitUntil(const std::function<bool()>& predicate, DWORD timeoutMs, DWORD po
 // ---------------------------------------------------------------- processes
 
 Process::Process(Process&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)),
+    : handle_(std::move(other.handle_)),
       id_(std::exchange(other.id_, 0)),
       killOnDestroy_(other.killOnDestroy_) {}
 
 Process& Process::operator=(Process&& other) noexcept {
     if (this != &other) {
         Close();
-        handle_ = std::exchange(other.handle_, nullptr);
+        handle_ = std::move(other.handle_);
         id_ = std::exchange(other.id_, 0);
         killOnDestroy_ = other.killOnDestroy_;
     }
@@ -348,26 +367,25 @@ Process::~Process() { Close(); }
 void Process::Close() {
     if (!handle_) return;
     if (killOnDestroy_ && IsRunning()) Kill();
-    CloseHandle(handle_);
-    handle_ = nullptr;
+    handle_.reset();
 }
 
-bool Process::IsRunning() const { return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT; }
+bool Process::IsRunning() const { return handle_ && WaitForSingleObject(handle_.get(), 0) == WAIT_TIMEOUT; }
 
 bool Process::WaitForExit(DWORD timeoutMs) const {
-    return handle_ && WaitForSingleObject(handle_, timeoutMs) == WAIT_OBJECT_0;
+    return handle_ && WaitForSingleObject(handle_.get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
 std::optional<DWORD> Process::ExitCode() const {
     DWORD code = 0;
-    if (!handle_ || IsRunning() || !GetExitCodeProcess(handle_, &code)) return std::nullopt;
+    if (!handle_ || IsRunning() || !GetExitCodeProcess(handle_.get(), &code)) return std::nullopt;
     return code;
 }
 
 void Process::Kill() {
     if (!handle_) return;
-    TerminateProcess(handle_, 1);
-    WaitForSingleObject(handle_, 5000);
+    TerminateProcess(handle_.get(), 1);
+    WaitForSingleObject(handle_.get(), 5000);
 }
 
 void Process::Release() { killOnDestroy_ = false; }
@@ -384,7 +402,7 @@ std::optional<Process> TryStartProcess(std::wstring_view commandLine, std::wstri
         if (error) *error = GetLastError();
         return std::nullopt;
     }
-    CloseHandle(info.hThread);
+    const UniqueKernelHandle thread(info.hThread);
     return Process(info.hProcess, info.dwProcessId);
 }
 
@@ -444,25 +462,23 @@ int KillProcessesNamed(std::wstring_view exeName) {
 
 namespace {
 
-HKEY OpenSettings(REGSAM access) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, access, &key) != ERROR_SUCCESS) return nullptr;
+UniqueRegKey OpenSettings(REGSAM access) {
+    UniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, access, key.put()) != ERROR_SUCCESS) return {};
     return key;
 }
 
-HKEY CreateSettings() {
-    HKEY key = nullptr;
+UniqueRegKey CreateSettings() {
+    UniqueRegKey key;
     LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, 0, KEY_SET_VALUE,
-                                  nullptr, &key, nullptr);
+                                  nullptr, key.put(), nullptr);
     if (status != ERROR_SUCCESS) FAIL("cannot create the settings key (error " + std::to_string(status) + ")");
     return key;
 }
 
 bool KeyExists(const wchar_t* path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
+    UniqueRegKey key;
+    return RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 std::wstring StringData(const std::vector<BYTE>& data) {
@@ -474,16 +490,15 @@ std::wstring StringData(const std::vector<BYTE>& data) {
 }  // namespace
 
 std::optional<std::wstring> ReadStoredSetting(std::wstring_view name) {
-    HKEY key = OpenSettings(KEY_QUERY_VALUE);
+    const UniqueRegKey key = OpenSettings(KEY_QUERY_VALUE);
     if (!key) return std::nullopt;
     std::wstring valueName(name);
     DWORD type = 0;
     DWORD size = 0;
-    LONG status = RegQueryValueExW(key, valueName.c_str(), nullptr, &type, nullptr, &size);
+    LONG status = RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size);
     std::vector<BYTE> data(size);
     if (status == ERROR_SUCCESS && size > 0)
-        status = RegQueryValueExW(key, valueName.c_str(), nullptr, &type, data.data(), &size);
-    RegCloseKey(key);
+        status = RegQueryValueExW(key.get(), valueName.c_str(), nullptr, &type, data.data(), &size);
     if (status != ERROR_SUCCESS) return std::nullopt;
     data.resize(size);
     if (type != REG_SZ) {
@@ -500,25 +515,23 @@ void WriteStoredSetting(std::wstring_view name, std::wstring_view value) {
 }
 
 void WriteStoredSettingRaw(std::wstring_view name, DWORD type, const void* data, DWORD size) {
-    HKEY key = CreateSettings();
+    const UniqueRegKey key = CreateSettings();
     std::wstring valueName(name);
-    LONG status = RegSetValueExW(key, valueName.c_str(), 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
+    LONG status = RegSetValueExW(key.get(), valueName.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     if (status != ERROR_SUCCESS)
         FAIL("cannot write setting " + Show(name) + " (error " + std::to_string(status) + ")");
 }
 
 void DeleteStoredSetting(std::wstring_view name) {
-    HKEY key = OpenSettings(KEY_SET_VALUE);
+    const UniqueRegKey key = OpenSettings(KEY_SET_VALUE);
     if (!key) return;
     std::wstring valueName(name);
-    RegDeleteValueW(key, valueName.c_str());
-    RegCloseKey(key);
+    RegDeleteValueW(key.get(), valueName.c_str());
 }
 
 std::vector<std::pair<std::wstring, std::wstring>> AllStoredSettings() {
     std::vector<std::pair<std::wstring, std::wstring>> values;
-    HKEY key = OpenSettings(KEY_QUERY_VALUE);
+    const UniqueRegKey key = OpenSettings(KEY_QUERY_VALUE);
     if (!key) return values;
     for (DWORD index = 0;; ++index) {
         wchar_t name[256];
@@ -526,12 +539,11 @@ std::vector<std::pair<std::wstring, std::wstring>> AllStoredSettings() {
         DWORD type = 0;
         BYTE data[8192];
         DWORD size = sizeof data;
-        if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+        if (RegEnumValueW(key.get(), index, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
         values.emplace_back(std::wstring(name, nameLength),
                             type == REG_SZ ? StringData(std::vector<BYTE>(data, data + size))
                                            : L"<type " + std::to_wstring(type) + L">");
     }
-    RegCloseKey(key);
     std::sort(values.begin(), values.end());
     return values;
 }
@@ -697,26 +709,25 @@ void PressMessageBoxOk(HWND messageBox) {
 
 std::optional<std::string> ReadFileBytes(std::wstring_view path) {
     std::wstring name(path);
-    HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    const UniqueFile file(CreateFileW(name.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
     std::string bytes;
     char buffer[65536];
     DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-    CloseHandle(file);
+    while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
     return bytes;
 }
 
 bool WriteFileBytes(std::wstring_view path, std::string_view bytes) {
     std::wstring name(path);
-    HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const UniqueFile file(
+        CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    CloseHandle(file);
-    return ok;
+    return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
 }
 
 bool FileExists(std::wstring_view path) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/expected_texts.h"
 #include "driver.h"
 #include "platform/control_ids.h"
 
@@ -23,35 +24,11 @@ namespace ids = duomira::ids;
 
 namespace {
 
-constexpr wchar_t kPathError[] = L"DIFFツールのパスが認識できません。指定してください。";
+using duomira::expected::kPathError;
 
 std::wstring FakeFc() { return ExePath(L"fake_fc.exe"); }
 
 // ---------------------------------------------------------------- script text
-
-// Text in code page 932, as a Japanese system's ANSI conversion writes it.
-// nullopt when a character has no representation there.
-std::optional<std::string> Cp932(std::wstring_view text) {
-    if (text.empty()) return std::string();
-    BOOL usedDefault = FALSE;
-    const int size =
-        WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                            nullptr, 0, nullptr, &usedDefault);
-    if (size <= 0 || usedDefault) return std::nullopt;
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                        bytes.data(), size, nullptr, nullptr);
-    return bytes;
-}
-
-std::wstring FromCp932(std::string_view bytes) {
-    if (bytes.empty()) return {};
-    const int size =
-        MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-    return text;
-}
 
 // Text in the code page the command interpreter reads a script in (OEM), with
 // the system's ordinary replacement for what it lacks; and back.
@@ -138,7 +115,7 @@ Process StartFromShell(std::wstring_view argumentText, const std::wstring& workD
                         workDir.c_str(), &startup, &info))
         FAIL("CreateProcessW failed (error " + std::to_string(GetLastError()) + ") for " +
              Show(line));
-    CloseHandle(info.hThread);
+    const UniqueKernelHandle thread(info.hThread);
     return Process(info.hProcess, info.dwProcessId);
 }
 
@@ -150,14 +127,13 @@ struct ProcessEntry {
 
 std::vector<ProcessEntry> Processes() {
     std::vector<ProcessEntry> list;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return list;
+    const UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return list;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry))
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
         list.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
-    CloseHandle(snapshot);
     return list;
 }
 
@@ -172,19 +148,15 @@ std::vector<DWORD> ChildrenOf(DWORD parent, std::wstring_view exe = {}) {
 }
 
 bool IsRunning(DWORD id) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
-    if (!process) return false;
-    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return running;
+    const UniqueKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+    return process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }
 
 void KillTree(DWORD id) {
     for (DWORD child : ChildrenOf(id)) KillTree(child);
-    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 2000);
-        CloseHandle(process);
+    if (const UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)); process) {
+        TerminateProcess(process.get(), 1);
+        WaitForSingleObject(process.get(), 2000);
     }
 }
 
@@ -219,14 +191,14 @@ class ForeignConsole {
         FreeConsole();
         attached_ = AttachConsole(processId) != FALSE;
         if (!attached_) return;
-        out_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-        in_ = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        out_.reset(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+        in_.reset(CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
     }
     ~ForeignConsole() {
-        if (out_ != INVALID_HANDLE_VALUE) CloseHandle(out_);
-        if (in_ != INVALID_HANDLE_VALUE) CloseHandle(in_);
+        out_.reset();
+        in_.reset();
         if (attached_) FreeConsole();
         for (size_t i = 0; i < 3; ++i) SetStdHandle(kStd[i], saved_[i]);
     }
@@ -234,18 +206,18 @@ class ForeignConsole {
     ForeignConsole& operator=(const ForeignConsole&) = delete;
 
     bool Attached() const {
-        return attached_ && out_ != INVALID_HANDLE_VALUE && in_ != INVALID_HANDLE_VALUE;
+        return attached_ && out_ && in_;
     }
 
     // The screen's rows up to the cursor, blanks at their ends cut.
     std::vector<std::wstring> Lines() const {
         std::vector<std::wstring> lines;
         CONSOLE_SCREEN_BUFFER_INFO info{};
-        if (!GetConsoleScreenBufferInfo(out_, &info)) return lines;
+        if (!GetConsoleScreenBufferInfo(out_.get(), &info)) return lines;
         std::wstring row(static_cast<size_t>(info.dwSize.X), L' ');
         for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
             DWORD read = 0;
-            ReadConsoleOutputCharacterW(out_, row.data(), info.dwSize.X, COORD{0, y}, &read);
+            ReadConsoleOutputCharacterW(out_.get(), row.data(), info.dwSize.X, COORD{0, y}, &read);
             std::wstring line = row.substr(0, read);
             line.erase(line.find_last_not_of(L' ') + 1);
             lines.push_back(line);
@@ -264,15 +236,15 @@ class ForeignConsole {
             keys[i].Event.KeyEvent.uChar.UnicodeChar = L'\r';
         }
         DWORD written = 0;
-        return WriteConsoleInputW(in_, keys, 2, &written) && written == 2;
+        return WriteConsoleInputW(in_.get(), keys, 2, &written) && written == 2;
     }
 
   private:
     static constexpr DWORD kStd[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
     HANDLE saved_[3]{};
     bool attached_ = false;
-    HANDLE out_ = INVALID_HANDLE_VALUE;
-    HANDLE in_ = INVALID_HANDLE_VALUE;
+    UniqueFile out_;
+    UniqueFile in_;
 };
 
 // ---------------------------------------------------------------- one FC comparison
@@ -286,13 +258,12 @@ bool SameText(std::wstring_view a, std::wstring_view b) {
 // Whether two paths name the same file or folder (same volume, same file id).
 bool SameItem(const std::wstring& a, const std::wstring& b) {
     auto identify = [](const std::wstring& path) -> std::optional<std::pair<DWORD, ULONGLONG>> {
-        HANDLE file =
+        const UniqueFile file(
             CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!file) return std::nullopt;
         BY_HANDLE_FILE_INFORMATION info{};
-        const bool ok = GetFileInformationByHandle(file, &info) != FALSE;
-        CloseHandle(file);
+        const bool ok = GetFileInformationByHandle(file.get(), &info) != FALSE;
         if (!ok) return std::nullopt;
         return std::make_pair(info.dwVolumeSerialNumber,
                               (static_cast<ULONGLONG>(info.nFileIndexHigh) << 32) |

@@ -39,10 +39,8 @@ const std::vector<Kind> kKinds{kFiles, kFolders, kDrives};
 // ------------------------------------------------------------ registry
 
 bool KeyExists(const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
+    UniqueRegKey key;
+    return RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 // A REG_SZ value (name empty: the default value); nullopt when absent or of
@@ -63,14 +61,13 @@ std::optional<std::wstring> StringValue(const std::wstring& path, const std::wst
 }
 
 void SetStringValue(const std::wstring& path, const std::wstring& name, const std::wstring& data) {
-    HKEY key = nullptr;
-    REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+    UniqueRegKey key;
+    REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
                             nullptr) == ERROR_SUCCESS);
     const LONG result =
-        RegSetValueExW(key, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+        RegSetValueExW(key.get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
                        reinterpret_cast<const BYTE*>(data.c_str()),
                        static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(key);
     REQUIRE(result == ERROR_SUCCESS);
 }
 
@@ -85,20 +82,19 @@ struct KeyShape {
 
 KeyShape ShapeOf(const std::wstring& path) {
     KeyShape shape;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return shape;
+    UniqueRegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return shape;
     wchar_t name[512];
     for (DWORD i = 0;; ++i) {
         DWORD length = static_cast<DWORD>(std::size(name));
-        if (RegEnumValueW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumValueW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         shape.values.emplace_back(name, length);
     }
     for (DWORD i = 0;; ++i) {
         DWORD length = static_cast<DWORD>(std::size(name));
-        if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumKeyExW(key.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         shape.subkeys.emplace_back(name, length);
     }
-    RegCloseKey(key);
     std::sort(shape.values.begin(), shape.values.end());
     std::sort(shape.subkeys.begin(), shape.subkeys.end());
     return shape;
@@ -111,15 +107,15 @@ std::string ShowShape(const KeyShape& shape) {
 // Every place under path whose key name is "Duomira" or whose string value
 // mentions Duomira.exe.
 void FindTraces(HKEY parent, const std::wstring& path, std::vector<std::wstring>& traces) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    UniqueRegKey key;
+    if (RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return;
     std::vector<wchar_t> name(16384);
     std::vector<BYTE> data(65536);
     for (DWORD i = 0;; ++i) {
         DWORD nameLength = static_cast<DWORD>(name.size());
         DWORD dataSize = static_cast<DWORD>(data.size());
         DWORD type = 0;
-        const LONG result = RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
+        const LONG result = RegEnumValueW(key.get(), i, name.data(), &nameLength, nullptr, &type, data.data(), &dataSize);
         if (result == ERROR_NO_MORE_ITEMS) break;
         if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) continue;
         std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), dataSize / sizeof(wchar_t));
@@ -130,10 +126,10 @@ void FindTraces(HKEY parent, const std::wstring& path, std::vector<std::wstring>
     std::vector<std::wstring> subkeys;
     for (DWORD i = 0;; ++i) {
         DWORD length = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExW(key, i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (RegEnumKeyExW(key.get(), i, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         subkeys.emplace_back(name.data(), length);
     }
-    RegCloseKey(key);
+    key.reset();
     for (const std::wstring& subkey : subkeys) {
         const std::wstring child = path + L"\\" + subkey;
         if (_wcsicmp(subkey.c_str(), L"Duomira") == 0) traces.push_back(child);
@@ -166,14 +162,6 @@ std::wstring MakeInstallFolder(const std::wstring& name, bool withExe = true) {
     return folder;
 }
 
-std::wstring FromCodePage932(const std::string& bytes) {
-    if (bytes.empty()) return {};
-    const int length = MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
-    return text;
-}
-
 struct ScriptRun {
     DWORD exitCode = 0;
     std::wstring output;  // stdout and stderr, as the console would show them
@@ -189,28 +177,27 @@ class StartedScript {
     StartedScript(const std::wstring& folder, const wchar_t* script, const std::wstring& arguments) {
         outFile_ = TestTempDir() + L"\\script-" + std::to_wstring(++g_scriptRuns) + L".out";
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-        HANDLE readEnd = nullptr;
-        REQUIRE(CreatePipe(&readEnd, &input_, &inherit, 0));
-        SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
-        HANDLE out = CreateFileW(outFile_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        UniqueKernelHandle readEnd;
+        REQUIRE(CreatePipe(readEnd.put(), input_.put(), &inherit, 0));
+        SetHandleInformation(input_.get(), HANDLE_FLAG_INHERIT, 0);
+        UniqueFile out(CreateFileW(outFile_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = readEnd;
-        startup.hStdOutput = out;
-        startup.hStdError = out;
+        startup.hStdInput = readEnd.get();
+        startup.hStdOutput = out.get();
+        startup.hStdError = out.get();
         std::wstring inner = Quoted(folder + L"\\" + script);
         if (!arguments.empty()) inner += L" " + arguments;
         std::wstring line = L"cmd.exe /s /c " + Quoted(inner);
         PROCESS_INFORMATION info{};
-        const BOOL started = out != INVALID_HANDLE_VALUE &&
-                             CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                            TestTempDir().c_str(), &startup, &info);
-        CloseHandle(readEnd);
-        if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+        const BOOL started = out && CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                                   TestTempDir().c_str(), &startup, &info);
+        readEnd.reset();
+        out.reset();
         if (!started) FAIL("can't start " + Show(line));
-        CloseHandle(info.hThread);
+        const UniqueKernelHandle thread(info.hThread);
         process_ = Process(info.hProcess, info.dwProcessId);
     }
     ~StartedScript() { CloseInput(); }
@@ -221,20 +208,17 @@ class StartedScript {
     // Presses Enter, then closes the input.
     void Type() {
         DWORD written = 0;
-        if (input_) WriteFile(input_, "\r\n", 2, &written, nullptr);
+        if (input_) WriteFile(input_.get(), "\r\n", 2, &written, nullptr);
         CloseInput();
     }
     ScriptRun Result() const {
-        return {process_.ExitCode().value_or(~0u), FromCodePage932(ReadFileBytes(outFile_).value_or(""))};
+        return {process_.ExitCode().value_or(~0u), FromCp932(ReadFileBytes(outFile_).value_or(""))};
     }
 
   private:
-    void CloseInput() {
-        if (input_) CloseHandle(input_);
-        input_ = nullptr;
-    }
+    void CloseInput() { input_.reset(); }
     std::wstring outFile_;
-    HANDLE input_ = nullptr;
+    UniqueKernelHandle input_;
     Process process_;
 };
 
@@ -442,12 +426,11 @@ DUOMIRA_WINE_TEST(menu, remove_takes_away_the_empty_keys_register_made) {
     // The keys that hold ours: an empty one (an earlier test may have left it)
     // goes first, so that registering makes it; one with content must stay.
     auto isEmpty = [](const std::wstring& path) {
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+        UniqueRegKey key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
         DWORD subkeys = 0, values = 0;
-        const LONG status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
-                                             nullptr, nullptr, nullptr, nullptr);
-        RegCloseKey(key);
+        const LONG status = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                             &values, nullptr, nullptr, nullptr, nullptr);
         return status == ERROR_SUCCESS && subkeys == 0 && values == 0;
     };
     std::vector<std::pair<std::wstring, bool>> holders;

@@ -2,9 +2,12 @@
 // leaves in the registry, which windows it shows, and the exact command line
 // with which a second start launches the comparison tool (fake_tool.exe).
 #include <algorithm>
+#include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "common/expected_texts.h"
 #include "driver.h"
 #include "platform/control_ids.h"
 
@@ -13,7 +16,7 @@ namespace ids = duomira::ids;
 
 namespace {
 
-constexpr wchar_t kPathError[] = L"DIFFツールのパスが認識できません。指定してください。";
+using duomira::expected::kPathError;
 constexpr wchar_t kNoProgram[] = L"C:\\nowhere\\nothing.exe";
 
 std::wstring FakeTool() { return ExePath(L"fake_tool.exe"); }
@@ -64,6 +67,53 @@ bool FinishErrorPath(Process& process, HWND messageBox) {
         },
         10000);
 }
+
+// What programs write with OutputDebugString while this lives, read as a
+// debug-output viewer reads it: from the shared DBWIN buffer.
+class DebugOutput {
+  public:
+    DebugOutput()
+        : bufferReady_(CreateEventW(nullptr, FALSE, TRUE, L"DBWIN_BUFFER_READY")),
+          dataReady_(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY")),
+          mapping_(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kSize, L"DBWIN_BUFFER")),
+          stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        view_ = mapping_ ? MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, kSize) : nullptr;
+        REQUIRE(bufferReady_ && dataReady_ && view_ && stop_);
+        thread_.reset(CreateThread(nullptr, 0, &Read, this, 0, nullptr));
+    }
+    ~DebugOutput() {
+        SetEvent(stop_.get());
+        WaitForSingleObject(thread_.get(), 5000);
+        if (view_) UnmapViewOfFile(view_);
+    }
+    DebugOutput(const DebugOutput&) = delete;
+    DebugOutput& operator=(const DebugOutput&) = delete;
+
+    std::wstring Text() {
+        std::lock_guard guard(lock_);
+        return FromCp932(text_);
+    }
+
+  private:
+    static constexpr DWORD kSize = 4096;  // a process id, then the text
+    static DWORD WINAPI Read(void* self) {
+        auto* me = static_cast<DebugOutput*>(self);
+        const HANDLE events[] = {me->dataReady_.get(), me->stop_.get()};
+        while (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0) {
+            const char* text = static_cast<const char*>(me->view_) + sizeof(DWORD);
+            {
+                std::lock_guard guard(me->lock_);
+                me->text_.append(text, strnlen(text, kSize - sizeof(DWORD)));
+            }
+            SetEvent(me->bufferReady_.get());
+        }
+        return 0;
+    }
+    UniqueKernelHandle bufferReady_, dataReady_, mapping_, stop_, thread_;
+    void* view_ = nullptr;
+    std::mutex lock_;
+    std::string text_;
+};
 
 // The message box of the error path, checked for caption and text.
 HWND RequirePathErrorMessage(const Process& process) {
@@ -242,8 +292,15 @@ DUOMIRA_WINE_TEST(startup, tool_that_cannot_start_shows_message_and_drops_pair) 
         const std::wstring log = UseFreshFakeLog();
 
         Process first = StartFirst(L"C:\\work\\a.txt");
+        DebugOutput debug;
         Process second = StartDuomira(L"C:\\work\\b.txt", TestTempDir());
         HWND box = RequirePathErrorMessage(second);
+        // The failed step, what it started and the system's error code.
+        const std::wstring traced = debug.Text();
+        const std::wstring step = L"Duomira: CreateProcessW failed for " + std::wstring(kNoProgram) + L" ";
+        const size_t at = traced.find(step);
+        if (!CHECK(at != std::wstring::npos)) Note("debug output: " + Show(traced));
+        else CHECK(traced.find(L": error ", at) < traced.find(L'\n', at));
         SaveScreenshot(L"startup-path-error-" + std::wstring(selectExe));
 
         // While the user reads the message, the pick still waits.

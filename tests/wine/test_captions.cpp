@@ -1,0 +1,35 @@
+// Every caption of the three windows as the running program shows it, against
+// the texts written out in common/expected_texts.h.
+#include <span>
+#include <string>
+
+#include "common/expected_texts.h"
+#include "driver.h"
+#include "platform/control_ids.h"
+
+using namespace duomira::wine;
+namespace ids = duomira::ids;
+namespace expected = duomira::expected;
+
+namespace {
+
+void CheckCaptions(HWND window, std::span<const expected::Caption> captions) {
+    for (const expected::Caption& caption : captions) {
+        const Context context(caption.name);
+        HWND shown = caption.id == 0 ? window : RequireChild(window, caption.id);
+        CHECK_EQ(TextOf(shown), caption.text);
+    }
+}
+
+}  // namespace
+
+DUOMIRA_WINE_TEST(captions, main_window_path_dialog_and_help_window) {
+    WaitingStart waiting = StartWaiting();
+    CheckCaptions(waiting.main, expected::kMainWindowCaptions);
+    ClickButton(RequireChild(waiting.main, ids::kMainCommand1));
+    CheckCaptions(RequireWindow(waiting.process.Id(), ids::kPathDialogClass, 5000),
+                  expected::kPathDialogCaptions);
+    ClickButton(RequireChild(waiting.main, ids::kMainCommand2));
+    CheckCaptions(RequireWindow(waiting.process.Id(), ids::kHelpWindowClass, 5000),
+                  expected::kHelpWindowCaptions);
+}
