@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace duomira {
@@ -43,15 +44,35 @@ std::wstring EnvironmentValue(const wchar_t* name) {
     return value;
 }
 
-// The folders to search, joined with ";" as SearchPathW takes them.
+// The folders to search, joined with ";" as SearchPathW takes them. PATH
+// repeats the system folders; each folder is listed once, since looking for a
+// missing name in a large folder is not free.
 std::wstring SearchFolders() {
     const std::wstring windows = FolderFrom([](wchar_t* b, UINT n) { return GetWindowsDirectoryW(b, n); });
-    std::wstring folders = OwnFolder();
-    folders += L';';
-    folders += FolderFrom([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); });
-    if (!windows.empty()) folders += L';' + windows + L"\\System;" + windows;
+    std::vector<std::wstring> listed;
+    std::wstring folders;
+    auto add = [&](std::wstring folder) {
+        while (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+        if (folder.empty()) return;
+        for (const auto& seen : listed) {
+            if (CompareStringOrdinal(seen.c_str(), -1, folder.c_str(), -1, TRUE) == CSTR_EQUAL) return;
+        }
+        if (!folders.empty()) folders += L';';
+        folders += folder;
+        listed.push_back(std::move(folder));
+    };
+    add(OwnFolder());
+    add(FolderFrom([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); }));
+    if (!windows.empty()) {
+        add(windows + L"\\System");
+        add(windows);
+    }
     const std::wstring path = EnvironmentValue(L"PATH");
-    if (!path.empty()) folders += L';' + path;
+    for (size_t begin = 0; begin <= path.size();) {
+        const size_t end = std::min(path.find(L';', begin), path.size());
+        add(path.substr(begin, end - begin));
+        begin = end + 1;
+    }
     return folders;
 }
 

@@ -191,13 +191,24 @@ bool HasExtension(std::wstring_view path) {
 
 }  // namespace
 
+namespace {
+
+// The tool's program as the start would find it while its path was never
+// stored: the key's own default when the start finds that bare name, else the
+// first installed copy; nullopt when there is neither.
+std::optional<std::wstring> FoundToolPath(InstallProbe& probe, int tool) {
+    const std::wstring_view own = Describe(kToolPathKeys[tool]).defaultValue;
+    if (probe.StartFindsBareName(own)) return std::wstring(own);
+    return tool == 0 ? FindWinDiff(probe) : FindWinMerge(probe);
+}
+
+}  // namespace
+
 std::wstring DetectedToolPath(InstallProbe& probe, int tool) {
     if (tool < 0 || tool >= kToolCount) return {};
     const std::wstring_view own = Describe(kToolPathKeys[tool]).defaultValue;
     if (tool == 2) return std::wstring(own);  // the FC command is part of the system
-    if (probe.StartFindsBareName(own)) return std::wstring(own);
-    auto installed = tool == 0 ? FindWinDiff(probe) : FindWinMerge(probe);
-    return installed ? *installed : std::wstring(own);
+    return FoundToolPath(probe, tool).value_or(std::wstring(own));
 }
 
 std::optional<std::wstring> ReadToolPath(SettingsBackend& store, int tool, InstallProbe* probe) {
@@ -223,12 +234,21 @@ bool ToolProgramFound(InstallProbe& probe, std::wstring_view toolPath) {
 }
 
 std::optional<std::int16_t> FirstToolIndex(SettingsBackend& store, InstallProbe& probe) {
-    auto winDiff = ReadToolPath(store, 0, &probe);
+    // Whether a tool's program can be found: a stored path's program, or,
+    // while none was stored, the detected one (searched for once, not again).
+    auto found = [&](int tool) -> std::optional<bool> {
+        bool absent = false;
+        auto path = ReadSetting(store, kToolPathKeys[tool], absent);
+        if (!path) return std::nullopt;
+        if (absent) return FoundToolPath(probe, tool).has_value();
+        return ToolProgramFound(probe, *path);
+    };
+    auto winDiff = found(0);
     if (!winDiff) return std::nullopt;
-    if (ToolProgramFound(probe, *winDiff)) return 0;
-    auto winMerge = ReadToolPath(store, 1, &probe);
+    if (*winDiff) return 0;
+    auto winMerge = found(1);
     if (!winMerge) return std::nullopt;
-    return ToolProgramFound(probe, *winMerge) ? 1 : 0;
+    return *winMerge ? 1 : 0;
 }
 
 }  // namespace duomira
