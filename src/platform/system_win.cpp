@@ -179,7 +179,7 @@ std::optional<std::wstring> Decode(UINT codePage, std::string_view bytes) {
 
 }  // namespace
 
-std::optional<std::string> Win32StartupPlatform::ToAnsi(std::wstring_view text) {
+std::optional<std::string> Win32StartupPlatform::ToScriptCodePage(std::wstring_view text) {
     // A conversion is exact when the bytes read back give the very same text:
     // that catches the default character and best-fit look-alikes in every
     // code page, UTF-8 included, which refuses the used-default report.
@@ -192,7 +192,7 @@ std::optional<std::string> Win32StartupPlatform::ToAnsi(std::wstring_view text) 
     return bytes;
 }
 
-std::string Win32StartupPlatform::ToAnsiReplacing(std::wstring_view text) {
+std::string Win32StartupPlatform::ToScriptCodePageReplacing(std::wstring_view text) {
     return Encode(GetOEMCP(), 0, text).value_or(std::string());
 }
 
