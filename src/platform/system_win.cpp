@@ -205,10 +205,16 @@ bool Win32StartupPlatform::IsExistingFile(std::wstring_view path) {
 std::optional<std::wstring> Win32StartupPlatform::ShortPath(std::wstring_view path) {
     const std::wstring longPath(path);
     DWORD size = GetShortPathNameW(longPath.c_str(), nullptr, 0);
-    if (size == 0) return std::nullopt;
+    if (size == 0) {
+        TraceFailure(L"GetShortPathNameW", longPath, GetLastError());
+        return std::nullopt;
+    }
     std::wstring shortPath(size, L'\0');
     DWORD length = GetShortPathNameW(longPath.c_str(), shortPath.data(), size);
-    if (length == 0 || length >= size) return std::nullopt;
+    if (length == 0 || length >= size) {
+        TraceFailure(L"GetShortPathNameW", longPath, length == 0 ? GetLastError() : ERROR_MORE_DATA);
+        return std::nullopt;
+    }
     shortPath.resize(length);
     return shortPath;
 }
