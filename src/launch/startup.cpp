@@ -115,6 +115,7 @@ Flow CompareTogether(StartupContext& context, const std::vector<std::wstring>& p
         context.platform.ShowMessage(kTwoItemsOnlyMessage);
         return Flow::Ended;
     }
+    if (paths[0].empty() || paths[1].empty()) return Flow::Failed;  // a dropped item not read
     auto subFlg = ReadSetting(context.store, SettingKey::SubFlg);
     if (!subFlg) return Flow::Failed;
     auto toolIndex = StoredToolIndex(context);
@@ -129,6 +130,7 @@ Flow CompareTogether(StartupContext& context, const std::vector<std::wstring>& p
 // with that path would make it, under the same lock. The lock is let go on
 // return, before any message is shown.
 Flow DropSecondPick(StartupContext& context, std::wstring_view path) {
+    if (path.empty()) return Flow::Failed;  // its name could not be read
     PairingDecision decision(context.platform.Pairing());
     if (!decision.Held()) return Flow::Failed;
     auto fileName = ReadSetting(context.store, SettingKey::FileName);
