@@ -67,7 +67,12 @@ void Win32MainWindow::StartTimer() {
 }
 
 void CALLBACK Win32MainWindow::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
-    if (g_mainWindow && !g_mainWindow->logic_.Timer1_Timer()) FailUnhandled();
+    // Called from the system's message dispatch: nothing may unwind through it.
+    try {
+        if (g_mainWindow && !g_mainWindow->logic_.Timer1_Timer()) FailUnhandled();
+    } catch (...) {
+        FailUnhandled();
+    }
 }
 
 void Win32MainWindow::EndProgram() { duomira::EndProgram(); }
