@@ -35,14 +35,6 @@ std::wstring OwnFolder() {
     }
 }
 
-std::wstring EnvironmentValue(const wchar_t* name) {
-    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-    if (size == 0) return {};
-    std::wstring value(size, L'\0');
-    value.resize(GetEnvironmentVariableW(name, value.data(), size));
-    return value;
-}
-
 // The folders to search, joined with ";" as SearchPathW takes them.
 std::wstring SearchFolders() {
     const std::wstring windows = FolderFrom([](wchar_t* b, UINT n) { return GetWindowsDirectoryW(b, n); });
@@ -56,6 +48,17 @@ std::wstring SearchFolders() {
 }
 
 }  // namespace
+
+std::wstring EnvironmentValue(std::wstring_view name) {
+    const std::wstring variable(name);
+    const DWORD size = GetEnvironmentVariableW(variable.c_str(), nullptr, 0);
+    if (size == 0) return {};
+    std::wstring value(size, L'\0');
+    const DWORD length = GetEnvironmentVariableW(variable.c_str(), value.data(), size);
+    if (length == 0 || length >= size) return {};
+    value.resize(length);
+    return value;
+}
 
 bool IsBareProgramName(std::wstring_view name) {
     return !name.empty() && name.find_first_of(L"\\/:") == std::wstring_view::npos;
