@@ -24,8 +24,6 @@ constexpr int kMarginTwips = 80;
 // (every 500 ms) would most often be later.
 constexpr double kInstantEndMs = 200;
 
-std::wstring FakeTool() { return ExePath(L"fake_tool.exe"); }
-
 // ------------------------------------------------------------ geometry
 
 struct Style {
