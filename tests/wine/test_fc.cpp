@@ -343,7 +343,7 @@ ScriptRun RunFcComparison(ScriptCleanup& cleanup, std::wstring_view argumentText
 bool ShowsBanner(const std::vector<std::wstring>& rows) {
     std::vector<std::wstring> banner{kRule.substr(5)};
     for (const std::wstring& line : kBanner)
-        banner.push_back(FromScriptCodePage(InScriptCodePage(line.substr(5))));
+        banner.push_back(FromOemCodePage(ToOemCodePage(line.substr(5))));
     banner.push_back(kRule.substr(5));
     return std::search(rows.begin(), rows.end(), banner.begin(), banner.end()) != rows.end();
 }
