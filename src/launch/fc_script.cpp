@@ -36,9 +36,4 @@ FcScriptFrame FcScriptAround() {
     return frame;
 }
 
-std::wstring FcScriptText(std::wstring_view fcCommandLine) {
-    const FcScriptFrame frame = FcScriptAround();
-    return frame.before + std::wstring(fcCommandLine) + frame.after;
-}
-
 }  // namespace duomira

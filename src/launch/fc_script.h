@@ -7,11 +7,8 @@
 
 namespace duomira {
 
-// The script's text: 15 lines, CR LF after each but the last ("pause").
-std::wstring FcScriptText(std::wstring_view fcCommandLine);
-
-// The script's fixed text around its FC line (line 2): FcScriptText(line) is
-// before + line + after.
+// The script's fixed text around its FC line (line 2): the whole script is
+// before + line + after, 15 lines with CR LF after each but the last ("pause").
 struct FcScriptFrame {
     std::wstring before;
     std::wstring after;

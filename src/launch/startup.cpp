@@ -17,9 +17,9 @@ bool IsSpace(wchar_t c) { return c == L' ' || c == L'\t'; }
 // interpreter reads the script in. The item's short name is the fallback;
 // otherwise the comparison can't be written at all.
 std::optional<std::wstring> ScriptSafe(StartupPlatform& platform, std::wstring path) {
-    if (platform.ToAnsi(path)) return path;
+    if (platform.ToScriptCodePage(path)) return path;
     auto shortPath = platform.ShortPath(path);
-    if (shortPath && platform.ToAnsi(*shortPath)) return shortPath;
+    if (shortPath && platform.ToScriptCodePage(*shortPath)) return shortPath;
     return std::nullopt;
 }
 
@@ -42,11 +42,11 @@ bool LaunchFcScript(StartupPlatform& platform, const std::wstring& cmdPath,
     if (!line) return false;
     // Only the FC line must arrive exactly; the fixed text around it may lose
     // characters that the code page lacks (the banner on a Western system).
-    auto lineBytes = platform.ToAnsi(*line);
+    auto lineBytes = platform.ToScriptCodePage(*line);
     if (!lineBytes) return false;
     const FcScriptFrame frame = FcScriptAround();
-    const std::string bytes = platform.ToAnsiReplacing(frame.before) + *lineBytes +
-                              platform.ToAnsiReplacing(frame.after);
+    const std::string bytes = platform.ToScriptCodePageReplacing(frame.before) + *lineBytes +
+                              platform.ToScriptCodePageReplacing(frame.after);
     if (!platform.WriteNewFile(kScriptFileName, bytes)) return false;
     return platform.StartProcess(kScriptStartName, kShowMinimizedNoActive);
 }
@@ -115,6 +115,7 @@ Flow CompareTogether(StartupContext& context, const std::vector<std::wstring>& p
         context.platform.ShowMessage(kTwoItemsOnlyMessage);
         return Flow::Ended;
     }
+    if (paths[0].empty() || paths[1].empty()) return Flow::Failed;  // a dropped item not read
     auto subFlg = ReadSetting(context.store, SettingKey::SubFlg);
     if (!subFlg) return Flow::Failed;
     auto toolIndex = StoredToolIndex(context);
@@ -129,6 +130,7 @@ Flow CompareTogether(StartupContext& context, const std::vector<std::wstring>& p
 // with that path would make it, under the same lock. The lock is let go on
 // return, before any message is shown.
 Flow DropSecondPick(StartupContext& context, std::wstring_view path) {
+    if (path.empty()) return Flow::Failed;  // its name could not be read
     PairingDecision decision(context.platform.Pairing());
     if (!decision.Held()) return Flow::Failed;
     auto fileName = ReadSetting(context.store, SettingKey::FileName);

@@ -77,18 +77,18 @@ class PairingDecision {
 // Converts text to the code page in which the command interpreter reads a
 // script: the OEM code page (932 on a Japanese system, 850 or 437 on a
 // Western one, 65001 with the system-wide UTF-8 option).
-class AnsiEncoder {
+class ScriptEncoder {
   public:
-    virtual ~AnsiEncoder() = default;
+    virtual ~ScriptEncoder() = default;
     // Exactly: nullopt when any character has no representation there (the
     // conversion would have to substitute it, or would change it).
-    virtual std::optional<std::string> ToAnsi(std::wstring_view text) = 0;
+    virtual std::optional<std::string> ToScriptCodePage(std::wstring_view text) = 0;
     // With the system's ordinary replacement for what the code page lacks.
-    virtual std::string ToAnsiReplacing(std::wstring_view text) = 0;
+    virtual std::string ToScriptCodePageReplacing(std::wstring_view text) = 0;
 };
 
 // The operating system, as far as the start-up procedure needs it.
-class StartupPlatform : public AnsiEncoder {
+class StartupPlatform : public ScriptEncoder {
   public:
     virtual PairingLock& Pairing() = 0;
     virtual std::wstring CommandLine() = 0;

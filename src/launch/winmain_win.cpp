@@ -9,8 +9,8 @@
 #include "platform/registry_store_win.h"
 #include "platform/registry_watch_win.h"
 #include "platform/system_win.h"
-#include "tool_detect/install_probe_win.h"
 #include "platform/window_win.h"
+#include "tool_detect/install_probe_win.h"
 
 namespace duomira {
 namespace {

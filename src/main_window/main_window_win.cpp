@@ -3,6 +3,7 @@
 #include "main_window/main_window_layout.h"
 #include "platform/control_ids.h"
 #include "platform/system_win.h"
+#include "platform/trace_win.h"
 #include "../res/resource.h"
 
 namespace duomira {
@@ -66,7 +67,12 @@ void Win32MainWindow::StartTimer() {
 }
 
 void CALLBACK Win32MainWindow::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
-    if (g_mainWindow && !g_mainWindow->logic_.Timer1_Timer()) FailUnhandled();
+    // Called from the system's message dispatch: nothing may unwind through it.
+    try {
+        if (g_mainWindow && !g_mainWindow->logic_.Timer1_Timer()) FailUnhandled();
+    } catch (...) {
+        FailUnhandled();
+    }
 }
 
 void Win32MainWindow::EndProgram() { duomira::EndProgram(); }
@@ -184,10 +190,17 @@ void Win32MainWindow::OnDropFiles(HDROP drop) {
     std::vector<std::wstring> paths;
     const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; ++i) {
+        std::wstring path;
         const UINT length = DragQueryFileW(drop, i, nullptr, 0);
-        if (length == 0) continue;
-        std::wstring path(static_cast<size_t>(length) + 1, L'\0');
-        path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+        if (length > 0) {
+            path.assign(static_cast<size_t>(length) + 1, L'\0');
+            path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+        }
+        // An item whose name can't be read stays in, empty: the drop then
+        // fails as a whole instead of going on with fewer items.
+        if (path.empty()) {
+            TraceFailure(L"DragQueryFileW", L"dropped item " + std::to_wstring(i), GetLastError());
+        }
         paths.push_back(std::move(path));
     }
     DragFinish(drop);

@@ -1,6 +1,10 @@
 // The main window realised with Win32.
 #pragma once
 
+#include <windows.h>
+
+#include <shellapi.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -8,8 +12,6 @@
 
 #include "main_window/main_window.h"
 #include "platform/window_win.h"
-
-#include <shellapi.h>
 
 namespace duomira {
 

@@ -1,5 +1,7 @@
 #include "platform/pairing_mutex_win.h"
 
+#include "platform/trace_win.h"
+
 namespace duomira {
 
 namespace {
@@ -13,13 +15,18 @@ constexpr DWORD kPairingWaitMs = 20000;
 bool PairingMutex::Acquire() {
     if (held_) return true;
     if (!mutex_) mutex_.reset(CreateMutexW(nullptr, FALSE, kPairingMutexName));
-    if (!mutex_) return false;
-    switch (WaitForSingleObject(mutex_.get(), kPairingWaitMs)) {
+    if (!mutex_) {
+        TraceFailure(L"CreateMutexW", kPairingMutexName, GetLastError());
+        return false;
+    }
+    switch (const DWORD wait = WaitForSingleObject(mutex_.get(), kPairingWaitMs)) {
     case WAIT_OBJECT_0:
     case WAIT_ABANDONED:  // a start ended while holding it; each write is whole, so go on
         held_ = true;
         return true;
     default:
+        TraceFailure(L"WaitForSingleObject (pairing lock)", kPairingMutexName,
+                     wait == WAIT_TIMEOUT ? WAIT_TIMEOUT : GetLastError());
         return false;
     }
 }

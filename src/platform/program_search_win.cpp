@@ -36,14 +36,6 @@ std::wstring OwnFolder() {
     }
 }
 
-std::wstring EnvironmentValue(const wchar_t* name) {
-    const DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
-    if (size == 0) return {};
-    std::wstring value(size, L'\0');
-    value.resize(GetEnvironmentVariableW(name, value.data(), size));
-    return value;
-}
-
 // The folders to search, joined with ";" as SearchPathW takes them. PATH
 // repeats the system folders; each folder is listed once, since looking for a
 // missing name in a large folder is not free.
@@ -77,6 +69,17 @@ std::wstring SearchFolders() {
 }
 
 }  // namespace
+
+std::wstring EnvironmentValue(std::wstring_view name) {
+    const std::wstring variable(name);
+    const DWORD size = GetEnvironmentVariableW(variable.c_str(), nullptr, 0);
+    if (size == 0) return {};
+    std::wstring value(size, L'\0');
+    const DWORD length = GetEnvironmentVariableW(variable.c_str(), value.data(), size);
+    if (length == 0 || length >= size) return {};
+    value.resize(length);
+    return value;
+}
 
 bool IsBareProgramName(std::wstring_view name) {
     return !name.empty() && name.find_first_of(L"\\/:") == std::wstring_view::npos;

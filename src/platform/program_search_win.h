@@ -19,6 +19,9 @@ bool IsBareProgramName(std::wstring_view name);
 // which is where the picks are started. nullopt when there is no such file.
 std::optional<std::wstring> FindProgramOutsideWorkingDirectory(std::wstring_view name);
 
+// A variable of this process's environment; empty when it is unset.
+std::wstring EnvironmentValue(std::wstring_view name);
+
 // Sets NoDefaultCurrentDirectoryInExePath in this process's environment: the
 // programs it starts (the script's command interpreter among them) inherit it
 // and leave the working directory out of their own program search too.

@@ -179,7 +179,7 @@ std::optional<std::wstring> Decode(UINT codePage, std::string_view bytes) {
 
 }  // namespace
 
-std::optional<std::string> Win32StartupPlatform::ToAnsi(std::wstring_view text) {
+std::optional<std::string> Win32StartupPlatform::ToScriptCodePage(std::wstring_view text) {
     // A conversion is exact when the bytes read back give the very same text:
     // that catches the default character and best-fit look-alikes in every
     // code page, UTF-8 included, which refuses the used-default report.
@@ -192,7 +192,7 @@ std::optional<std::string> Win32StartupPlatform::ToAnsi(std::wstring_view text) 
     return bytes;
 }
 
-std::string Win32StartupPlatform::ToAnsiReplacing(std::wstring_view text) {
+std::string Win32StartupPlatform::ToScriptCodePageReplacing(std::wstring_view text) {
     return Encode(GetOEMCP(), 0, text).value_or(std::string());
 }
 
@@ -205,10 +205,16 @@ bool Win32StartupPlatform::IsExistingFile(std::wstring_view path) {
 std::optional<std::wstring> Win32StartupPlatform::ShortPath(std::wstring_view path) {
     const std::wstring longPath(path);
     DWORD size = GetShortPathNameW(longPath.c_str(), nullptr, 0);
-    if (size == 0) return std::nullopt;
+    if (size == 0) {
+        TraceFailure(L"GetShortPathNameW", longPath, GetLastError());
+        return std::nullopt;
+    }
     std::wstring shortPath(size, L'\0');
     DWORD length = GetShortPathNameW(longPath.c_str(), shortPath.data(), size);
-    if (length == 0 || length >= size) return std::nullopt;
+    if (length == 0 || length >= size) {
+        TraceFailure(L"GetShortPathNameW", longPath, length == 0 ? GetLastError() : ERROR_MORE_DATA);
+        return std::nullopt;
+    }
     shortPath.resize(length);
     return shortPath;
 }

@@ -11,8 +11,8 @@ class Win32StartupPlatform : public StartupPlatform {
     std::wstring CommandLine() override;
     bool StartProcess(std::wstring_view commandLine, int showWindow) override;
     bool WriteNewFile(std::wstring_view name, std::string_view bytes) override;
-    std::optional<std::string> ToAnsi(std::wstring_view text) override;
-    std::string ToAnsiReplacing(std::wstring_view text) override;
+    std::optional<std::string> ToScriptCodePage(std::wstring_view text) override;
+    std::string ToScriptCodePageReplacing(std::wstring_view text) override;
     PairingLock& Pairing() override { return pairing_; }
     bool IsExistingFile(std::wstring_view path) override;
     std::optional<std::wstring> ShortPath(std::wstring_view path) override;

@@ -61,14 +61,7 @@ bool Win32InstallProbe::IsFile(std::wstring_view path) {
 }
 
 std::wstring Win32InstallProbe::Environment(std::wstring_view name) {
-    const std::wstring variable(name);
-    const DWORD size = GetEnvironmentVariableW(variable.c_str(), nullptr, 0);
-    if (size == 0) return {};
-    std::wstring value(size, L'\0');
-    const DWORD length = GetEnvironmentVariableW(variable.c_str(), value.data(), size);
-    if (length == 0 || length >= size) return {};
-    value.resize(length);
-    return value;
+    return EnvironmentValue(name);
 }
 
 std::vector<std::wstring> Win32InstallProbe::Subfolders(std::wstring_view folder) {

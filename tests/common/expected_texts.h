@@ -11,6 +11,8 @@ namespace duomira::expected {
 
 // The one message of every start-up failure.
 inline constexpr std::wstring_view kPathError = L"DIFFツールのパスが認識できません。指定してください。";
+// A start or a drop with more than two items.
+inline constexpr std::wstring_view kTwoItemsOnly = L"比較できるのは２つの項目だけです。";
 
 // The help window's usage text: 456 characters in 20 lines, CR LF after each;
 // lines 11 and 16 are empty.

@@ -90,8 +90,10 @@ class FakePlatform : public StartupPlatform {
         files.emplace_back(std::wstring(name), std::string(bytes));
         return true;
     }
-    std::optional<std::string> ToAnsi(std::wstring_view text) override { return EncodeCp932(text); }
-    std::string ToAnsiReplacing(std::wstring_view text) override {
+    std::optional<std::string> ToScriptCodePage(std::wstring_view text) override {
+        return EncodeCp932(text);
+    }
+    std::string ToScriptCodePageReplacing(std::wstring_view text) override {
         std::wstring replaced(text);
         for (wchar_t& c : replaced) {
             if (!EncodeCp932(std::wstring_view(&c, 1))) c = L'?';

@@ -123,7 +123,8 @@ TEST_F(FcScriptTest, PathThatCouldBreakOutOfItsQuotesIsRefused) {
 }
 
 TEST(FcScriptText, HasFifteenLinesWithIdenticalRules) {
-    const std::wstring text = FcScriptText(L"\"FC\" \"a\" \"b\" > diff_tmp.txt");
+    const FcScriptFrame frame = FcScriptAround();
+    const std::wstring text = frame.before + L"\"FC\" \"a\" \"b\" > diff_tmp.txt" + frame.after;
     std::vector<std::wstring> lines;
     size_t start = 0;
     for (size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2) {

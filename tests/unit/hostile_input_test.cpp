@@ -360,9 +360,10 @@ TEST(HostileArgumentText, ToolReceivesExactlyThePickedPathsOrTheErrorPathIsTaken
         ASSERT_EQ(secondStart.Run(ProgramLine(second)), StartupOutcome::EndProgram);
         EXPECT_EQ(store.Stored(L"FileName"), L"");
         const std::wstring a = Unwrapped(first), b = Unwrapped(second);
-        // A script can only name items whose names the ANSI code page holds
+        // A script can only name items whose names its code page holds
         // (or that have a short name, which the fake platform knows none of).
-        const bool unscriptable = tool == kFcCommand && !secondStart.platform.ToAnsi(a + b);
+        const bool unscriptable =
+            tool == kFcCommand && !secondStart.platform.ToScriptCodePage(a + b);
         if (!CanBePath(a) || !CanBePath(b) || unscriptable) {
             EXPECT_TRUE(secondStart.TookErrorPath());
             EXPECT_TRUE(secondStart.platform.started.empty());

@@ -230,7 +230,7 @@ TEST_F(StartupTest, PairsPickedTogetherLeaveTheWaitingPickAlone) {
     DropItems(context, {L"C:\\x", L"C:\\y"});
     Start(L"C:\\a D:\\b E:\\c");
     DropItems(context, {L"C:\\x", L"C:\\y", L"C:\\z"});
-    EXPECT_EQ(platform.messages, std::vector<std::wstring>(2, std::wstring(kTwoItemsOnlyMessage)));
+    EXPECT_EQ(platform.messages, std::vector<std::wstring>(2, std::wstring(expected::kTwoItemsOnly)));
     platform.messages.clear();
     platform.failStart = true;
     Start(L"C:\\a D:\\b");
@@ -257,6 +257,15 @@ TEST_F(StartupTest, PairsPickedTogetherLeaveTheWaitingPickAlone) {
     EXPECT_EQ(platform.started[1].commandLine, L"WINMERGE.exe -r \"C:\\x\" \"C:\\y\"");
     EXPECT_EQ(platform.started[2].commandLine,
               L"WINMERGE.exe -r \"C:\\first pick\" \"C:\\dropped\"");
+
+    // An item whose name could not be read (empty) fails the drop; nothing starts.
+    store.Put(L"FileName", L"\"C:\\first pick\"");
+    DropItems(context, {L"C:\\x", L""});
+    EXPECT_EQ(store.Stored(L"FileName"), L"\"C:\\first pick\"");
+    DropItems(context, {L""});
+    EXPECT_EQ(dialog.modalShows, 4);
+    EXPECT_EQ(store.Stored(L"FileName"), L"");
+    EXPECT_EQ(platform.started.size(), 3u);
 }
 
 }  // namespace

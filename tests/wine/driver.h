@@ -39,6 +39,7 @@ namespace duomira::wine {
 
 // The program's own handle owners, for the driver and the tests alike.
 using duomira::UniqueFile;
+using duomira::UniqueGdiObject;
 using duomira::UniqueKernelHandle;
 using duomira::UniqueProcessInformation;
 using duomira::UniqueRegKey;
@@ -63,10 +64,14 @@ inline constexpr DWORD kTestTimeoutMs = 90'000;
 
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
-// Text in code page 932, as a Japanese system's ANSI conversion writes it;
+// Text in code page 932, as a Japanese system's conversions write it;
 // nullopt when a character has no representation there.
 std::optional<std::string> Cp932(std::wstring_view text);
 std::wstring FromCp932(std::string_view bytes);
+// Text in the OEM code page, the one the command interpreter reads a script
+// in, with the system's ordinary replacement for what it lacks; and back.
+std::string ToOemCodePage(std::wstring_view text);
+std::wstring FromOemCodePage(std::string_view bytes);
 
 // A value as a check message shows it: strings quoted (wide ones as UTF-8),
 // nullopt as "nullopt", numbers and bools plainly.
@@ -168,6 +173,8 @@ std::string CurrentTestName();       // "group.name"
 
 // ExeDir()\name, e.g. ExePath(L"fake_tool.exe").
 std::wstring ExePath(std::wstring_view fileName);
+// ExeDir()\fake_tool.exe, the stand-in tool.
+inline std::wstring FakeTool() { return ExePath(L"fake_tool.exe"); }
 // "text" in double quotes, nothing escaped.
 std::wstring Quoted(std::wstring_view text);
 
@@ -246,6 +253,33 @@ int KillProcessesNamed(std::wstring_view exeName);
 // Ids of the running processes whose file name is exeName.
 std::vector<DWORD> ProcessIdsNamed(std::wstring_view exeName);
 
+struct ProcessEntry {
+    DWORD id;
+    DWORD parent;
+    std::wstring exe;  // file name only
+};
+// Every running process, from one snapshot.
+std::vector<ProcessEntry> RunningProcesses();
+// Ends the process and waits (at most 5 s) for it; false when it can't be opened.
+bool KillProcessById(DWORD id);
+
+// An environment variable of the driver; empty when unset.
+std::wstring EnvironmentVariable(const wchar_t* name);
+
+// Puts a folder in front of the driver's PATH, which started programs
+// inherit, while it lives.
+class PathPrepended {
+  public:
+    explicit PathPrepended(std::wstring_view folder);
+    ~PathPrepended();
+    PathPrepended(const PathPrepended&) = delete;
+    PathPrepended& operator=(const PathPrepended&) = delete;
+    const std::wstring& Original() const { return original_; }
+
+  private:
+    std::wstring original_;
+};
+
 // ---------------------------------------------------------------- settings in the registry
 
 // HKCU\Software\VB and VBA Program Settings\Duomira and its section "Settings".
@@ -267,6 +301,14 @@ std::vector<std::pair<std::wstring, std::wstring>> AllStoredSettings();
 bool SettingsKeyExists();
 bool AppKeyExists();
 void DeleteAppKey();  // the whole HKCU\...\Duomira key with its section
+
+// Any key under HKCU (path relative to it).
+bool RegistryKeyExists(std::wstring_view path);
+// A value under HKCU\path (name empty: the key's default value): REG_SZ as
+// text, REG_DWORD as its decimal number; nullopt when absent or of another type.
+std::optional<std::wstring> RegistryValue(std::wstring_view path, std::wstring_view name = {});
+// Writes a REG_SZ value, creating the key if needed; a failure ends the test.
+void SetRegistryString(std::wstring_view path, std::wstring_view name, std::wstring_view data);
 
 // ---------------------------------------------------------------- windows
 
@@ -371,5 +413,9 @@ struct FakeRecord {
 std::wstring UseFreshFakeLog();
 // The complete records of the log, oldest first (none when there is no file).
 std::vector<FakeRecord> ReadFakeLog(std::wstring_view path);
+// The records once at least count of them are there (or timeoutMs passed),
+// read again a moment later, so that an unwanted further start shows too.
+std::vector<FakeRecord> WaitForFakeRecords(std::wstring_view path, std::size_t count,
+                                           DWORD timeoutMs = 5000);
 
 }  // namespace duomira::wine

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cwctype>
 #include <filesystem>
 #include <mutex>
@@ -88,32 +89,10 @@ bool IsLeftoverProgram(std::wstring_view exe) {
            EqualsIgnoreCase(exe.substr(exe.size() - 4), L".exe");
 }
 
-template <typename Visit>
-void ForEachProcess(Visit visit) {
-    UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-         more = Process32NextW(snapshot.get(), &entry))
-        visit(entry);
-}
-
-bool TerminateById(DWORD id) {
-    UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
-    if (!process) return false;
-    TerminateProcess(process.get(), 1);
-    WaitForSingleObject(process.get(), 5000);
-    return true;
-}
-
 // Duomira.exe and the fakes from earlier tests.
 void KillLeftovers() {
-    std::vector<DWORD> ids;
-    ForEachProcess([&](const PROCESSENTRY32W& entry) {
-        if (IsLeftoverProgram(entry.szExeFile)) ids.push_back(entry.th32ProcessID);
-    });
-    for (DWORD id : ids) TerminateById(id);
+    for (const ProcessEntry& process : RunningProcesses())
+        if (IsLeftoverProgram(process.exe)) KillProcessById(process.id);
 }
 
 void ResetForTest(const TestCase& test) {
@@ -238,27 +217,42 @@ std::wstring FromUtf8(std::string_view text) {
     return out;
 }
 
-std::optional<std::string> Cp932(std::wstring_view text) {
-    if (text.empty()) return std::string();
-    BOOL usedDefault = FALSE;
+namespace {
+
+// usedDefault must be null for UTF-8, which refuses to report it.
+std::string Encode(UINT codePage, DWORD flags, std::wstring_view text, BOOL* usedDefault) {
+    if (text.empty()) return {};
+    const int length = static_cast<int>(text.size());
     const int size =
-        WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                            nullptr, 0, nullptr, &usedDefault);
-    if (size <= 0 || usedDefault) return std::nullopt;
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
-                        bytes.data(), size, nullptr, nullptr);
+        WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, usedDefault);
+    std::string bytes(static_cast<size_t>(std::max(size, 0)), '\0');
+    WideCharToMultiByte(codePage, flags, text.data(), length, bytes.data(), size, nullptr, nullptr);
     return bytes;
 }
 
-std::wstring FromCp932(std::string_view bytes) {
+std::wstring Decode(UINT codePage, std::string_view bytes) {
     if (bytes.empty()) return {};
-    const int size =
-        MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(932, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    const int length = static_cast<int>(bytes.size());
+    const int size = MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
+    std::wstring text(static_cast<size_t>(std::max(size, 0)), L'\0');
+    MultiByteToWideChar(codePage, 0, bytes.data(), length, text.data(), size);
     return text;
 }
+
+}  // namespace
+
+std::optional<std::string> Cp932(std::wstring_view text) {
+    BOOL usedDefault = FALSE;
+    std::string bytes = Encode(932, WC_NO_BEST_FIT_CHARS, text, &usedDefault);
+    if (usedDefault || (bytes.empty() && !text.empty())) return std::nullopt;
+    return bytes;
+}
+
+std::wstring FromCp932(std::string_view bytes) { return Decode(932, bytes); }
+
+std::string ToOemCodePage(std::wstring_view text) { return Encode(GetOEMCP(), 0, text, nullptr); }
+
+std::wstring FromOemCodePage(std::string_view bytes) { return Decode(GetOEMCP(), bytes); }
 
 std::string Show(std::wstring_view text) { return Show(std::string_view(ToUtf8(text))); }
 
@@ -444,19 +438,50 @@ bool WaitForSetting(std::wstring_view key, std::wstring_view value, DWORD timeou
     return WaitUntil([&] { return ReadStoredSetting(key) == std::wstring(value); }, timeoutMs);
 }
 
+std::vector<ProcessEntry> RunningProcesses() {
+    std::vector<ProcessEntry> list;
+    const UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return list;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        list.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
+    return list;
+}
+
+bool KillProcessById(DWORD id) {
+    const UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+    if (!process) return false;
+    TerminateProcess(process.get(), 1);
+    WaitForSingleObject(process.get(), 5000);
+    return true;
+}
+
 std::vector<DWORD> ProcessIdsNamed(std::wstring_view exeName) {
     std::vector<DWORD> ids;
-    ForEachProcess([&](const PROCESSENTRY32W& entry) {
-        if (EqualsIgnoreCase(entry.szExeFile, exeName)) ids.push_back(entry.th32ProcessID);
-    });
+    for (const ProcessEntry& process : RunningProcesses())
+        if (EqualsIgnoreCase(process.exe, exeName)) ids.push_back(process.id);
     return ids;
 }
 
 int KillProcessesNamed(std::wstring_view exeName) {
     int count = 0;
-    for (DWORD id : ProcessIdsNamed(exeName)) count += TerminateById(id) ? 1 : 0;
+    for (DWORD id : ProcessIdsNamed(exeName)) count += KillProcessById(id) ? 1 : 0;
     return count;
 }
+
+std::wstring EnvironmentVariable(const wchar_t* name) {
+    std::wstring value(GetEnvironmentVariableW(name, nullptr, 0), L'\0');
+    value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
+    return value;
+}
+
+PathPrepended::PathPrepended(std::wstring_view folder) : original_(EnvironmentVariable(L"PATH")) {
+    SetEnvironmentVariableW(L"PATH", (std::wstring(folder) + L";" + original_).c_str());
+}
+
+PathPrepended::~PathPrepended() { SetEnvironmentVariableW(L"PATH", original_.c_str()); }
 
 // ---------------------------------------------------------------- settings in the registry
 
@@ -474,11 +499,6 @@ UniqueRegKey CreateSettings() {
                                   nullptr, key.put(), nullptr);
     if (status != ERROR_SUCCESS) FAIL("cannot create the settings key (error " + std::to_string(status) + ")");
     return key;
-}
-
-bool KeyExists(const wchar_t* path) {
-    UniqueRegKey key;
-    return RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 std::wstring StringData(const std::vector<BYTE>& data) {
@@ -548,12 +568,55 @@ std::vector<std::pair<std::wstring, std::wstring>> AllStoredSettings() {
     return values;
 }
 
-bool SettingsKeyExists() { return KeyExists(kSettingsKeyPath); }
-bool AppKeyExists() { return KeyExists(kAppKeyPath); }
+bool SettingsKeyExists() { return RegistryKeyExists(kSettingsKeyPath); }
+bool AppKeyExists() { return RegistryKeyExists(kAppKeyPath); }
 
 void DeleteAppKey() {
     RegDeleteTreeW(HKEY_CURRENT_USER, kAppKeyPath);
     if (AppKeyExists()) FAIL("cannot delete the key HKCU\\Software\\VB and VBA Program Settings\\Duomira");
+}
+
+bool RegistryKeyExists(std::wstring_view path) {
+    const std::wstring keyPath(path);
+    UniqueRegKey key;
+    return RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, key.put()) ==
+           ERROR_SUCCESS;
+}
+
+std::optional<std::wstring> RegistryValue(std::wstring_view path, std::wstring_view name) {
+    const std::wstring keyPath(path);
+    const std::wstring valueName(name);
+    const wchar_t* value = valueName.empty() ? nullptr : valueName.c_str();
+    constexpr DWORD kTypes = RRF_RT_REG_SZ | RRF_RT_REG_DWORD;
+    DWORD type = 0;
+    DWORD size = 0;
+    auto get = [&](void* data) {
+        return RegGetValueW(HKEY_CURRENT_USER, keyPath.c_str(), value, kTypes, &type, data, &size);
+    };
+    if (get(nullptr) != ERROR_SUCCESS) return std::nullopt;
+    std::vector<BYTE> data(size + sizeof(wchar_t));
+    size = static_cast<DWORD>(data.size());
+    if (get(data.data()) != ERROR_SUCCESS) return std::nullopt;
+    if (type == REG_DWORD) {
+        DWORD number = 0;
+        std::memcpy(&number, data.data(), sizeof number);
+        return std::to_wstring(number);
+    }
+    data.resize(size);
+    return StringData(data);
+}
+
+void SetRegistryString(std::wstring_view path, std::wstring_view name, std::wstring_view data) {
+    const std::wstring keyPath(path);
+    const std::wstring valueName(name);
+    const std::wstring text(data);
+    const LONG status =
+        RegSetKeyValueW(HKEY_CURRENT_USER, keyPath.c_str(),
+                        valueName.empty() ? nullptr : valueName.c_str(), REG_SZ, text.c_str(),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    if (status != ERROR_SUCCESS)
+        FAIL("cannot write " + Show(path) + " : " + Show(name) + " (error " +
+             std::to_string(status) + ")");
 }
 
 // ---------------------------------------------------------------- windows
@@ -774,10 +837,11 @@ std::wstring SaveScreenshot(std::wstring_view name, const RECT* rect) {
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screenDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const UniqueGdiObject bitmap(
+        CreateDIBSection(screenDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     std::wstring path;
     if (bitmap && bits) {
-        HGDIOBJ previous = SelectObject(memoryDc, bitmap);
+        HGDIOBJ previous = SelectObject(memoryDc, bitmap.get());
         BitBlt(memoryDc, 0, 0, width, height, screenDc, area.left, area.top, SRCCOPY | CAPTUREBLT);
         GdiFlush();
         const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
@@ -796,7 +860,6 @@ std::wstring SaveScreenshot(std::wstring_view name, const RECT* rect) {
         path = g_artifactsDir + L"\\" + file + L".bmp";
         if (!WriteFileBytes(path, bytes)) path.clear();
     }
-    if (bitmap) DeleteObject(bitmap);
     DeleteDC(memoryDc);
     ReleaseDC(nullptr, screenDc);
     return path;
@@ -879,6 +942,13 @@ std::vector<FakeRecord> ReadFakeLog(std::wstring_view path) {
         }
     }
     return records;
+}
+
+std::vector<FakeRecord> WaitForFakeRecords(std::wstring_view path, std::size_t count,
+                                           DWORD timeoutMs) {
+    WaitUntil([&] { return ReadFakeLog(path).size() >= count; }, timeoutMs);
+    Sleep(100);
+    return ReadFakeLog(path);
 }
 
 }  // namespace duomira::wine

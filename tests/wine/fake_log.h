@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/unique_handle_win.h"
+
 namespace duomira::fake {
 
 inline std::string Convert(UINT codePage, std::wstring_view text) {
@@ -50,12 +52,12 @@ inline std::wstring Environment(const wchar_t* name) {
 // that overlap don't interleave. A log held open by another start is retried.
 inline void Append(const std::wstring& path, const std::string& record) {
     for (int attempt = 0; attempt < 200; ++attempt) {
-        HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
+        const UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
             DWORD written = 0;
-            WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
-            CloseHandle(file);
+            WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &written,
+                      nullptr);
             return;
         }
         Sleep(10);
@@ -63,8 +65,9 @@ inline void Append(const std::wstring& path, const std::string& record) {
 }
 
 // Appends this start's record: its exact command line, its working directory,
-// its own file, its NoDefaultCurrentDirectoryInExePath and PATH, its arguments as CommandLineToArgvW splits them, and any extra "name=value"
-// lines. Nothing without DUOMIRA_FAKE_LOG.
+// its own file, its NoDefaultCurrentDirectoryInExePath and PATH, its arguments
+// as CommandLineToArgvW splits them, and any extra "name=value" lines. Nothing
+// without DUOMIRA_FAKE_LOG.
 inline void LogStart(const std::string& extraFields = {}) {
     const std::wstring log = Environment(L"DUOMIRA_FAKE_LOG");
     if (log.empty()) return;

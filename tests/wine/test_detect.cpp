@@ -16,30 +16,18 @@ namespace {
 constexpr wchar_t kUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\WinMerge_is1";
 
-std::wstring Environment(const wchar_t* name) {
-    std::wstring value(GetEnvironmentVariableW(name, nullptr, 0), L'\0');
-    value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
-    return value;
-}
-
 // fake_tool.exe as %LOCALAPPDATA%\Programs\WinMerge\WinMergeU.exe with the
 // per-user uninstall entry that records its folder; all gone again at the end.
 class InstalledWinMerge {
   public:
     InstalledWinMerge() {
-        folder_ = Environment(L"LOCALAPPDATA") + L"\\Programs\\WinMerge";
-        REQUIRE(Environment(L"LOCALAPPDATA").size() > 0);
+        const std::wstring localAppData = EnvironmentVariable(L"LOCALAPPDATA");
+        REQUIRE(!localAppData.empty());
+        folder_ = localAppData + L"\\Programs\\WinMerge";
         MakeDirs(folder_);
         REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), Program().c_str(), FALSE));
         REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), Sibling(L"other.exe").c_str(), FALSE));
-        HKEY key = nullptr;
-        REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, kUninstallKey, 0, nullptr, 0, KEY_SET_VALUE,
-                                nullptr, &key, nullptr) == ERROR_SUCCESS);
-        const std::wstring location = folder_ + L"\\";
-        RegSetValueExW(key, L"InstallLocation", 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(location.c_str()),
-                       static_cast<DWORD>((location.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
+        SetRegistryString(kUninstallKey, L"InstallLocation", folder_ + L"\\");
     }
     ~InstalledWinMerge() {
         KillProcessesNamed(L"Duomira.exe");
@@ -112,8 +100,7 @@ void BrowseTool1For(const WaitingStart& waiting, HWND dialog, const std::wstring
 FakeRecord RunSecondAndReadTool(const std::wstring& log) {
     Process second = StartDuomira(L"C:\\work\\b.txt", TestTempDir());
     CHECK(second.WaitForExit(10000));
-    WaitUntil([&] { return !ReadFakeLog(log).empty(); }, 5000);
-    std::vector<FakeRecord> records = ReadFakeLog(log);
+    const std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
     REQUIRE_EQ(records.size(), 1u);
     return records.front();
 }
@@ -147,19 +134,12 @@ DUOMIRA_WINE_TEST(detect, installed_winmerge_is_the_first_tool_and_gets_both_pat
 DUOMIRA_WINE_TEST(detect, windiff_on_the_search_path_stays_a_bare_name) {
     const std::wstring bin = MakeDirs(TestTempDir() + L"\\bin");
     REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), (bin + L"\\WINDIFF.exe").c_str(), FALSE));
-    const std::wstring path = Environment(L"PATH");
-    SetEnvironmentVariableW(L"PATH", (bin + L";" + path).c_str());
-    struct RestorePath {
-        std::wstring value;
-        ~RestorePath() { SetEnvironmentVariableW(L"PATH", value.c_str()); }
-    } restore{path};
+    const PathPrepended path(bin);
     // Registered under App Paths as well: the bare name still comes first.
     const std::wstring appPath =
         L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\WinDiff.exe";
     const std::wstring program = bin + L"\\WINDIFF.exe";
-    REQUIRE(RegSetKeyValueW(HKEY_CURRENT_USER, appPath.c_str(), nullptr, REG_SZ, program.c_str(),
-                            static_cast<DWORD>((program.size() + 1) * sizeof(wchar_t))) ==
-            ERROR_SUCCESS);
+    SetRegistryString(appPath, L"", program);
     struct RemoveKey {
         std::wstring key;
         ~RemoveKey() { RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str()); }

@@ -6,8 +6,6 @@
 // final "pause", and leaves no process of it behind.
 #include <windows.h>
 
-#include <tlhelp32.h>
-
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
@@ -30,31 +28,9 @@ std::wstring FakeFc() { return ExePath(L"fake_fc.exe"); }
 
 // ---------------------------------------------------------------- script text
 
-// Text in the code page the command interpreter reads a script in (OEM), with
-// the system's ordinary replacement for what it lacks; and back.
-std::string InScriptCodePage(std::wstring_view text) {
-    if (text.empty()) return {};
-    const UINT cp = GetOEMCP();
-    const int size =
-        WideCharToMultiByte(cp, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(std::max(size, 0)), '\0');
-    WideCharToMultiByte(cp, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
-                        nullptr);
-    return bytes;
-}
-
-std::wstring FromScriptCodePage(std::string_view bytes) {
-    if (bytes.empty()) return {};
-    const UINT cp = GetOEMCP();
-    const int size = MultiByteToWideChar(cp, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(std::max(size, 0)), L'\0');
-    MultiByteToWideChar(cp, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-    return text;
-}
-
-// Whether the script's code page holds the text exactly.
+// Whether the script's (OEM) code page holds the text exactly.
 bool ScriptCodePageHolds(std::wstring_view text) {
-    return FromScriptCodePage(InScriptCodePage(text)) == text;
+    return FromOemCodePage(ToOemCodePage(text)) == text;
 }
 
 const std::wstring kRule = L"echo #####################################################";
@@ -85,7 +61,7 @@ std::string ExpectedScript(std::string_view line2) {
     };
     std::string bytes;
     for (size_t i = 0; i < std::size(lines); ++i) {
-        bytes += i == 1 ? std::string(line2) : InScriptCodePage(lines[i]);
+        bytes += i == 1 ? std::string(line2) : ToOemCodePage(lines[i]);
         if (i + 1 < std::size(lines)) bytes += "\r\n";
     }
     return bytes;
@@ -119,28 +95,10 @@ Process StartFromShell(std::wstring_view argumentText, const std::wstring& workD
     return Process(info.hProcess, info.dwProcessId);
 }
 
-struct ProcessEntry {
-    DWORD id;
-    DWORD parent;
-    std::wstring exe;
-};
-
-std::vector<ProcessEntry> Processes() {
-    std::vector<ProcessEntry> list;
-    const UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return list;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
-         more = Process32NextW(snapshot.get(), &entry))
-        list.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
-    return list;
-}
-
 // Running processes started by parent, optionally only those of one file name.
 std::vector<DWORD> ChildrenOf(DWORD parent, std::wstring_view exe = {}) {
     std::vector<DWORD> ids;
-    for (const ProcessEntry& p : Processes())
+    for (const ProcessEntry& p : RunningProcesses())
         if (p.parent == parent &&
             (exe.empty() || _wcsicmp(p.exe.c_str(), std::wstring(exe).c_str()) == 0))
             ids.push_back(p.id);
@@ -154,10 +112,7 @@ bool IsRunning(DWORD id) {
 
 void KillTree(DWORD id) {
     for (DWORD child : ChildrenOf(id)) KillTree(child);
-    if (const UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)); process) {
-        TerminateProcess(process.get(), 1);
-        WaitForSingleObject(process.get(), 2000);
-    }
+    KillProcessById(id);
 }
 
 // The driver ends only Duomira.exe and the fakes between tests; the command
@@ -388,7 +343,7 @@ ScriptRun RunFcComparison(ScriptCleanup& cleanup, std::wstring_view argumentText
 bool ShowsBanner(const std::vector<std::wstring>& rows) {
     std::vector<std::wstring> banner{kRule.substr(5)};
     for (const std::wstring& line : kBanner)
-        banner.push_back(FromScriptCodePage(InScriptCodePage(line.substr(5))));
+        banner.push_back(FromOemCodePage(ToOemCodePage(line.substr(5))));
     banner.push_back(kRule.substr(5));
     return std::search(rows.begin(), rows.end(), banner.begin(), banner.end()) != rows.end();
 }
@@ -514,7 +469,7 @@ DUOMIRA_WINE_TEST(fc, second_start_runs_script_on_both_paths) {
          " ms after the second");
 }
 
-DUOMIRA_WINE_TEST(fc, path_outside_ansi_code_page_uses_short_name) {
+DUOMIRA_WINE_TEST(fc, path_outside_script_code_page_uses_short_name) {
     ScriptCleanup cleanup;
     const std::wstring temp = TestTempDir();
     const std::wstring folder = MakeDirs(temp + L"\\café œuvre");
@@ -524,7 +479,7 @@ DUOMIRA_WINE_TEST(fc, path_outside_ansi_code_page_uses_short_name) {
     const std::wstring tool = toolDir + L"\\fake_fc.exe";
     REQUIRE(CopyFileW(FakeFc().c_str(), tool.c_str(), FALSE));
 
-    // Whether this system keeps short names that its ANSI code page can spell.
+    // Whether this system keeps short names that its (OEM) code page can spell.
     wchar_t shortName[MAX_PATH * 2] = {};
     const DWORD length = GetShortPathNameW(folder.c_str(), shortName, MAX_PATH * 2);
     const bool shortNames = length > 0 && Cp932(std::wstring_view(shortName, length)).has_value();
@@ -537,7 +492,7 @@ DUOMIRA_WINE_TEST(fc, path_outside_ansi_code_page_uses_short_name) {
     if (shortNames) {
         ScriptRun run = RunFcComparison(cleanup, folder, workDir);
         REQUIRE(run.script.has_value());
-        // The script's FC line spells each item in the ANSI code page, with no
+        // The script's FC line spells each item in the OEM code page, with no
         // stand-in characters, and everything else is the usual script.
         const std::string line2 = ScriptLine2(*run.script);
         CHECK_EQ(*run.script, ExpectedScript(line2));
@@ -646,8 +601,8 @@ DUOMIRA_WINE_TEST(fc, script_in_code_page_of_system) {
     REQUIRE(run.script.has_value());
     const std::wstring line2 = Quoted(FakeFc()) + L" " + Quoted(a) + L" " + Quoted(b) + L" > diff_tmp.txt";
     REQUIRE(ScriptCodePageHolds(line2));
-    if (!CHECK(*run.script == ExpectedScript(InScriptCodePage(line2))))
-        Note("script written: " + Show(FromScriptCodePage(*run.script)));
+    if (!CHECK(*run.script == ExpectedScript(ToOemCodePage(line2))))
+        Note("script written: " + Show(FromOemCodePage(*run.script)));
     CheckComparison(run, workDir, a, b);
 }
 
@@ -665,22 +620,14 @@ DUOMIRA_WINE_TEST(fc, programs_never_start_from_the_working_directory) {
     REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), (bin + L"\\WINDIFF.exe").c_str(), FALSE));
     REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), (workDir + L"\\WINDIFF.exe").c_str(), FALSE));
     REQUIRE(CopyFileW(FakeFc().c_str(), (bin + L"\\FC.exe").c_str(), FALSE));
-    wchar_t oldPath[32768] = {};
-    GetEnvironmentVariableW(L"PATH", oldPath, 32768);
-    SetEnvironmentVariableW(L"PATH", (bin + L";" + oldPath).c_str());
-    struct RestorePath {
-        const wchar_t* path;
-        ~RestorePath() { SetEnvironmentVariableW(L"PATH", path); }
-    } restorePath{oldPath};
+    const PathPrepended path(bin);
 
     const std::wstring a = workDir + L"\\a.txt", b = workDir + L"\\b.txt";
     const std::wstring log = UseFreshFakeLog();
     WriteStoredSetting(L"FileName", a);
     Process second = StartDuomira(b, workDir);
     CHECK(second.WaitForExit(10000));
-    WaitUntil([&] { return !ReadFakeLog(log).empty(); }, 5000);
-    Sleep(100);
-    const std::vector<FakeRecord> tools = ReadFakeLog(log);
+    const std::vector<FakeRecord> tools = WaitForFakeRecords(log, 1);
     REQUIRE_EQ(tools.size(), 1u);
     CHECK(SameItem(tools[0].exe, bin + L"\\WINDIFF.exe"));
     CHECK_EQ(tools[0].args, (std::vector<std::wstring>{L"WINDIFF.exe", a, b}));
@@ -697,10 +644,11 @@ DUOMIRA_WINE_TEST(fc, programs_never_start_from_the_working_directory) {
     CHECK_EQ(run.fc->noCwdSwitch, L"1");
     // The script still finds its report, named as a command: the working
     // directory comes last in its PATH, behind the stand-in's folder.
-    const std::wstring& path = run.fc->searchPath;
-    CHECK(SameText(path.substr(0, bin.size() + 1), bin + L";"));
-    CHECK(path.size() > workDir.size() && SameText(path.substr(path.size() - workDir.size() - 1), L";" + workDir));
-    CHECK_EQ(tools[0].searchPath, std::wstring(bin + L";" + oldPath));
+    const std::wstring& fcPath = run.fc->searchPath;
+    CHECK(SameText(fcPath.substr(0, bin.size() + 1), bin + L";"));
+    CHECK(fcPath.size() > workDir.size() &&
+          SameText(fcPath.substr(fcPath.size() - workDir.size() - 1), L";" + workDir));
+    CHECK_EQ(tools[0].searchPath, bin + L";" + path.Original());
     CHECK(run.cmdEnded);
     CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
 }

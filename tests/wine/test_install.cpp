@@ -22,26 +22,6 @@ const std::vector<std::wstring> kKinds{L"*", L"Directory", L"Drive"};
 
 std::wstring VerbKey(const std::wstring& kind) { return L"Software\\Classes\\" + kind + L"\\shell\\Duomira"; }
 
-bool KeyExists(const std::wstring& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
-
-// A REG_SZ value as text, a REG_DWORD as its decimal number.
-std::optional<std::wstring> Value(const std::wstring& path, const wchar_t* name) {
-    DWORD type = 0, size = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_ANY, &type, nullptr, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), name, RRF_RT_ANY, &type, data.data(), &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    if (type == REG_DWORD) return std::to_wstring(*reinterpret_cast<const DWORD*>(data.data()));
-    data.resize(wcsnlen(data.c_str(), data.size()));
-    return data;
-}
-
 std::wstring KnownFolder(int csidl) {
     wchar_t path[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) FAIL("no known folder");
@@ -88,7 +68,7 @@ DUOMIRA_WINE_TEST(install, silent_install_pair_upgrade_and_uninstall) {
     std::vector<std::pair<std::wstring, bool>> holders;
     for (const std::wstring& kind : kKinds)
         for (const std::wstring& key : {L"Software\\Classes\\" + kind + L"\\shell", L"Software\\Classes\\" + kind})
-            holders.emplace_back(key, KeyExists(key));
+            holders.emplace_back(key, RegistryKeyExists(key));
     DeleteAppKey();
 
     RunSilently(ExePath(kSetup));
@@ -106,13 +86,14 @@ DUOMIRA_WINE_TEST(install, silent_install_pair_upgrade_and_uninstall) {
         {L"NoModify", L"1"},
         {L"NoRepair", L"1"},
     };
-    for (const auto& [name, want] : entry) CHECK_EQ(Value(kUninstallKey, name), want);
-    CHECK(std::stoul(Value(kUninstallKey, L"EstimatedSize").value_or(L"0")) >= builtExe->size() / 1024);
+    for (const auto& [name, want] : entry) CHECK_EQ(RegistryValue(kUninstallKey, name), want);
+    CHECK(std::stoul(RegistryValue(kUninstallKey, L"EstimatedSize").value_or(L"0")) >=
+          builtExe->size() / 1024);
     for (const std::wstring& kind : kKinds) {
         const Context context(ToUtf8(kind));
-        CHECK_EQ(Value(VerbKey(kind), L""), L"Diffﾂｰﾙで比較");
-        CHECK_EQ(Value(VerbKey(kind), L"Icon"), exe + L",0");
-        CHECK_EQ(Value(VerbKey(kind) + L"\\command", L""), Quoted(exe) + L" \"%1\"");
+        CHECK_EQ(RegistryValue(VerbKey(kind), L""), L"Diffﾂｰﾙで比較");
+        CHECK_EQ(RegistryValue(VerbKey(kind), L"Icon"), exe + L",0");
+        CHECK_EQ(RegistryValue(VerbKey(kind) + L"\\command", L""), Quoted(exe) + L" \"%1\"");
     }
     CHECK(_wcsicmp(ShortcutTarget(sendTo).c_str(), exe.c_str()) == 0);
 
@@ -125,8 +106,7 @@ DUOMIRA_WINE_TEST(install, silent_install_pair_upgrade_and_uninstall) {
     Process waiting = pick(first);
     RequireWindow(waiting.Id(), ids::kMainWindowClass, 10000);
     CHECK(pick(second).WaitForExit(10000));
-    CHECK(WaitUntil([&] { return !ReadFakeLog(log).empty(); }, 10000));
-    const std::vector<FakeRecord> records = ReadFakeLog(log);
+    const std::vector<FakeRecord> records = WaitForFakeRecords(log, 1, 10000);
     REQUIRE_EQ(records.size(), 1u);
     CHECK_EQ(records[0].args, (std::vector<std::wstring>{ExePath(L"fake_tool.exe"), first, second}));
     CHECK(waiting.WaitForExit(10000));
@@ -141,7 +121,7 @@ DUOMIRA_WINE_TEST(install, silent_install_pair_upgrade_and_uninstall) {
     CHECK(stale.WaitForExit(5000));
     CHECK(ReadFileBytes(dir + L"\\" + kGuide) == guide);
     CHECK(ReadFileBytes(exe) == builtExe);
-    CHECK_EQ(Value(kUninstallKey, L"InstallLocation"), dir);
+    CHECK_EQ(RegistryValue(kUninstallKey, L"InstallLocation"), dir);
 
     // package_installer_imports checks the uninstaller's imports on this copy.
     CHECK(CopyFileW((dir + L"\\uninstall.exe").c_str(), (ArtifactsDir() + L"\\uninstall.exe").c_str(), FALSE));
@@ -149,14 +129,15 @@ DUOMIRA_WINE_TEST(install, silent_install_pair_upgrade_and_uninstall) {
     // Silent uninstall: the uninstaller goes on from a copy in %TEMP% after
     // the started one has ended, so wait for its work to show.
     RunSilently(dir + L"\\uninstall.exe");
-    CHECK(WaitUntil([&] { return !KeyExists(kUninstallKey) && !FileExists(dir); }, 30000, 100));
+    CHECK(WaitUntil([&] { return !RegistryKeyExists(kUninstallKey) && !FileExists(dir); }, 30000,
+                    100));
     CHECK(!FileExists(dir));
     CHECK(!FileExists(sendTo));
-    CHECK(!KeyExists(kUninstallKey));
-    for (const std::wstring& kind : kKinds) CHECK(!KeyExists(VerbKey(kind)));
+    CHECK(!RegistryKeyExists(kUninstallKey));
+    for (const std::wstring& kind : kKinds) CHECK(!RegistryKeyExists(VerbKey(kind)));
     for (const auto& [key, existed] : holders) {
         const Context context(ToUtf8(key));
-        CHECK_EQ(KeyExists(key), existed);
+        CHECK_EQ(RegistryKeyExists(key), existed);
     }
     // The settings stay unless the user ticks the box, which /S never does.
     CHECK_EQ(ReadStoredSetting(L"WinMergePath"), ExePath(L"fake_tool.exe"));

@@ -24,8 +24,6 @@ constexpr int kMarginTwips = 80;
 // (every 500 ms) would most often be later.
 constexpr double kInstantEndMs = 200;
 
-std::wstring FakeTool() { return ExePath(L"fake_tool.exe"); }
-
 // ------------------------------------------------------------ geometry
 
 struct Style {
@@ -51,8 +49,10 @@ double Pixels(double twips, int dpi) { return twips * dpi / 1440.0; }
 long Whole(double pixels) { return std::lround(pixels); }
 
 std::string ShowRect(const RECT& r) {
-    return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ") " +
-           std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
+    std::string text = "(";
+    text += std::to_string(r.left) + ", " + std::to_string(r.top) + ") ";
+    text += std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
+    return text;
 }
 
 // Outer size and place of the window in the style, at dpi, to the pixel: the

@@ -38,39 +38,6 @@ const std::vector<Kind> kKinds{kFiles, kFolders, kDrives};
 
 // ------------------------------------------------------------ registry
 
-bool KeyExists(const std::wstring& path) {
-    UniqueRegKey key;
-    return RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
-}
-
-// A REG_SZ value (name empty: the default value); nullopt when absent or of
-// another type.
-std::optional<std::wstring> StringValue(const std::wstring& path, const std::wstring& name = L"") {
-    DWORD size = 0;
-    const wchar_t* value = name.empty() ? nullptr : name.c_str();
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), value, RRF_RT_REG_SZ, nullptr, nullptr, &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    std::wstring text(size / sizeof(wchar_t), L'\0');
-    if (RegGetValueW(HKEY_CURRENT_USER, path.c_str(), value, RRF_RT_REG_SZ, nullptr, text.data(), &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    text.resize(size / sizeof(wchar_t));
-    while (!text.empty() && text.back() == L'\0') text.pop_back();
-    return text;
-}
-
-void SetStringValue(const std::wstring& path, const std::wstring& name, const std::wstring& data) {
-    UniqueRegKey key;
-    REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.put(),
-                            nullptr) == ERROR_SUCCESS);
-    const LONG result =
-        RegSetValueExW(key.get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(data.c_str()),
-                       static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
-    REQUIRE(result == ERROR_SUCCESS);
-}
-
 void DeleteTree(const std::wstring& path) { RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()); }
 
 // A key's value names ("" for the default value) and subkey names, sorted.
@@ -248,9 +215,9 @@ std::wstring ExpectedCommand(const std::wstring& folder) {
 // menu text, the icon and the command, nothing else.
 void CheckEntry(const Kind& kind, const std::wstring& folder) {
     const Context context(std::string("kind ") + ToUtf8(kind.name));
-    CHECK_EQ(StringValue(kind.VerbKey()), std::wstring(kMenuText));
-    CHECK_EQ(StringValue(kind.VerbKey(), L"Icon"), folder + L"\\Duomira.exe,0");
-    CHECK_EQ(StringValue(kind.CommandKey()), ExpectedCommand(folder));
+    CHECK_EQ(RegistryValue(kind.VerbKey()), std::wstring(kMenuText));
+    CHECK_EQ(RegistryValue(kind.VerbKey(), L"Icon"), folder + L"\\Duomira.exe,0");
+    CHECK_EQ(RegistryValue(kind.CommandKey()), ExpectedCommand(folder));
     const KeyShape verb = ShapeOf(kind.VerbKey());
     const KeyShape wantVerb{{L"", L"Icon"}, {L"command"}};
     if (!(verb == wantVerb)) RecordFailure(__FILE__, __LINE__, "verb key holds " + ShowShape(verb));
@@ -261,7 +228,7 @@ void CheckEntry(const Kind& kind, const std::wstring& folder) {
 
 // What Explorer does with the command of a key: "%1" becomes the item's path.
 std::wstring CommandFor(const Kind& kind, const std::wstring& item) {
-    std::optional<std::wstring> command = StringValue(kind.CommandKey());
+    std::optional<std::wstring> command = RegistryValue(kind.CommandKey());
     if (!command) FAIL("no command under " + Show(kind.CommandKey()));
     const size_t at = command->find(L"%1");
     if (at == std::wstring::npos) FAIL("no %1 in " + Show(*command));
@@ -298,7 +265,7 @@ DUOMIRA_WINE_TEST(menu, register_without_duomira_exe_fails_and_writes_nothing) {
     const std::wstring folder = MakeInstallFolder(L"scripts only", false);
     const ScriptRun run = RunScript(folder, kRegister);
     CHECK_EQ(run.exitCode, 1);
-    for (const Kind& kind : kKinds) CHECK(!KeyExists(kind.VerbKey()));
+    for (const Kind& kind : kKinds) CHECK(!RegistryKeyExists(kind.VerbKey()));
     CHECK(run.output.find(L"Duomira.exe") != std::wstring::npos);
 }
 
@@ -320,10 +287,10 @@ DUOMIRA_WINE_TEST(menu, register_names_the_true_path_from_odd_folder_names) {
             CHECK(std::wstring(name).find(L'%') != std::wstring::npos);
             CHECK_EQ(run.exitCode, 1);
             CHECK(run.output.find(L"正しく読み取れません") != std::wstring::npos);
-            for (const Kind& kind : kKinds) CHECK(!KeyExists(kind.VerbKey()));
+            for (const Kind& kind : kKinds) CHECK(!RegistryKeyExists(kind.VerbKey()));
         }
         RequireScriptSucceeds(folder, kRemove);
-        for (const Kind& kind : kKinds) CHECK(!KeyExists(kind.VerbKey()));
+        for (const Kind& kind : kKinds) CHECK(!RegistryKeyExists(kind.VerbKey()));
     }
 }
 
@@ -368,8 +335,7 @@ DUOMIRA_WINE_TEST(menu, entry_command_hands_picked_items_to_duomira) {
         Process second = StartProcess(CommandFor(*pair.kind, pair.second), items);
         CHECK(second.WaitForExit(10000));
         CHECK(first.WaitForExit(5000));
-        WaitUntil([&] { return !ReadFakeLog(log).empty(); }, 5000);
-        const std::vector<FakeRecord> records = ReadFakeLog(log);
+        const std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
         REQUIRE_EQ(records.size(), 1u);
         CHECK_EQ(records[0].args, (std::vector<std::wstring>{ExePath(L"fake_tool.exe"), pair.first, pair.second}));
         CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
@@ -391,11 +357,11 @@ DUOMIRA_WINE_TEST(menu, remove_deletes_our_entries_and_nothing_else) {
             RegDeleteKeyValueW(HKEY_CURRENT_USER, shell.c_str(), L"NeighbourNote");
         }
     } neighbourCleared{neighbour, drivesShell};
-    SetStringValue(neighbour, L"", L"Neighbour");
+    SetRegistryString(neighbour, L"", L"Neighbour");
     const std::wstring note = L"say \"hi\" & echo %PATH% ^ !x! (y)";
-    SetStringValue(drivesShell, L"NeighbourNote", note);
-    SetStringValue(neighbour + L"\\command", L"", L"notepad.exe \"%1\"");
-    const std::optional<std::wstring> folderShellDefault = StringValue(folderShell);
+    SetRegistryString(drivesShell, L"NeighbourNote", note);
+    SetRegistryString(neighbour + L"\\command", L"", L"notepad.exe \"%1\"");
+    const std::optional<std::wstring> folderShellDefault = RegistryValue(folderShell);
     WriteStoredSetting(L"WinMergePath", L"C:\\Program Files\\WinMerge\\WinMergeU.exe");
     WriteStoredSetting(L"WinMergeName", L"WinMergeで比較");
     WriteStoredSetting(L"SelectExe", L"1");
@@ -405,19 +371,19 @@ DUOMIRA_WINE_TEST(menu, remove_deletes_our_entries_and_nothing_else) {
     RequireScriptSucceeds(folder, kRegister);
     RequireScriptSucceeds(folder, kRemove);
 
-    for (const Kind& kind : kKinds) CHECK(!KeyExists(kind.VerbKey()));
+    for (const Kind& kind : kKinds) CHECK(!RegistryKeyExists(kind.VerbKey()));
     std::vector<std::wstring> traces;
     FindTraces(HKEY_CURRENT_USER, kClasses, traces);
     CHECK_EQ(traces, std::vector<std::wstring>{});
-    CHECK_EQ(StringValue(neighbour), L"Neighbour");
-    CHECK_EQ(StringValue(neighbour + L"\\command"), L"notepad.exe \"%1\"");
-    CHECK_EQ(StringValue(drivesShell, L"NeighbourNote"), note);
-    CHECK_EQ(StringValue(folderShell), folderShellDefault);
+    CHECK_EQ(RegistryValue(neighbour), L"Neighbour");
+    CHECK_EQ(RegistryValue(neighbour + L"\\command"), L"notepad.exe \"%1\"");
+    CHECK_EQ(RegistryValue(drivesShell, L"NeighbourNote"), note);
+    CHECK_EQ(RegistryValue(folderShell), folderShellDefault);
     CHECK(AllStoredSettings() == settings);
 
     // Removing again, with nothing left to remove, succeeds and changes nothing.
     RequireScriptSucceeds(folder, kRemove);
-    CHECK_EQ(StringValue(neighbour), L"Neighbour");
+    CHECK_EQ(RegistryValue(neighbour), L"Neighbour");
     CHECK(AllStoredSettings() == settings);
 }
 
@@ -438,16 +404,16 @@ DUOMIRA_WINE_TEST(menu, remove_takes_away_the_empty_keys_register_made) {
         const std::wstring classKey = std::wstring(kClasses) + L"\\" + kind.name;
         for (const std::wstring& key : {classKey + L"\\shell", classKey}) {
             if (isEmpty(key)) RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
-            holders.emplace_back(key, KeyExists(key));
+            holders.emplace_back(key, RegistryKeyExists(key));
         }
     }
     const std::wstring folder = MakeInstallFolder(L"empty holders");
     RequireScriptSucceeds(folder, kRegister);
-    for (const auto& [key, existed] : holders) CHECK(KeyExists(key));
+    for (const auto& [key, existed] : holders) CHECK(RegistryKeyExists(key));
     RequireScriptSucceeds(folder, kRemove);
     for (const auto& [key, existed] : holders) {
         const Context context(ToUtf8(key));
-        CHECK_EQ(KeyExists(key), existed);
+        CHECK_EQ(RegistryKeyExists(key), existed);
     }
 }
 
@@ -464,5 +430,5 @@ DUOMIRA_WINE_TEST(menu, scripts_wait_for_a_key_unless_quiet) {
         CHECK(started.process().WaitForExit(10000));
         CHECK_EQ(started.Result().exitCode, 0);
     }
-    for (const Kind& kind : kKinds) CHECK(!KeyExists(kind.VerbKey()));
+    for (const Kind& kind : kKinds) CHECK(!RegistryKeyExists(kind.VerbKey()));
 }

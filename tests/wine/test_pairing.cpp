@@ -15,21 +15,17 @@ namespace ids = duomira::ids;
 
 namespace {
 
-std::wstring FakeTool() { return ExePath(L"fake_tool.exe"); }
-
 // Two threads that spin while this lives: the starts race on a busy machine.
 class BusyLoad {
   public:
     BusyLoad() {
-        for (HANDLE& thread : threads_) thread = CreateThread(nullptr, 0, &Spin, &stop_, 0, nullptr);
+        for (UniqueKernelHandle& thread : threads_)
+            thread.reset(CreateThread(nullptr, 0, &Spin, &stop_, 0, nullptr));
     }
     ~BusyLoad() {
         stop_ = true;
-        for (HANDLE thread : threads_) {
-            if (!thread) continue;
-            WaitForSingleObject(thread, 5000);
-            CloseHandle(thread);
-        }
+        for (const UniqueKernelHandle& thread : threads_)
+            if (thread) WaitForSingleObject(thread.get(), 5000);
     }
     BusyLoad(const BusyLoad&) = delete;
     BusyLoad& operator=(const BusyLoad&) = delete;
@@ -42,13 +38,13 @@ class BusyLoad {
         return 0;
     }
     std::atomic<bool> stop_{false};
-    HANDLE threads_[2]{};
+    UniqueKernelHandle threads_[2];
 };
 
 // One start of Duomira.exe per argument text, all let go in the same instant.
 std::vector<Process> StartTogether(const std::vector<std::wstring>& arguments) {
     std::vector<Process> processes;
-    std::vector<HANDLE> threads;
+    std::vector<UniqueKernelHandle> threads;
     for (const std::wstring& argument : arguments) {
         std::wstring line = DuomiraCommandLine(argument);
         const std::wstring dir = TestTempDir();
@@ -57,24 +53,15 @@ std::vector<Process> StartTogether(const std::vector<std::wstring>& arguments) {
         PROCESS_INFORMATION info{};
         if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
                             dir.c_str(), &startup, &info)) {
-            for (HANDLE thread : threads) {
-                ResumeThread(thread);
-                CloseHandle(thread);
-            }
-            FAIL("CreateProcessW failed (error " + std::to_string(GetLastError()) + ")");
+            const DWORD error = GetLastError();
+            for (const UniqueKernelHandle& thread : threads) ResumeThread(thread.get());
+            FAIL("CreateProcessW failed (error " + std::to_string(error) + ")");
         }
         processes.emplace_back(info.hProcess, info.dwProcessId);
-        threads.push_back(info.hThread);
+        threads.emplace_back(info.hThread);
     }
-    for (HANDLE thread : threads) ResumeThread(thread);
-    for (HANDLE thread : threads) CloseHandle(thread);
+    for (const UniqueKernelHandle& thread : threads) ResumeThread(thread.get());
     return processes;
-}
-
-std::vector<FakeRecord> SettledFakeLog(const std::wstring& log, size_t atLeast) {
-    WaitUntil([&] { return ReadFakeLog(log).size() >= atLeast; }, 5000);
-    Sleep(100);  // a further, unwanted tool start would show up by now
-    return ReadFakeLog(log);
 }
 
 // Rounds of two picks in the same instant: each starts the tool exactly once
@@ -90,7 +77,7 @@ void PairTogether(int firstRound, int lastRound) {
         const std::wstring b = L"C:\\together\\" + std::to_wstring(round) + L"\\b.txt";
         std::vector<Process> starts = StartTogether({a, b});
         for (const Process& start : starts) CHECK(start.WaitForExit(15000));
-        const std::vector<FakeRecord> tools = SettledFakeLog(log, 1);
+        const std::vector<FakeRecord> tools = WaitForFakeRecords(log, 1);
         REQUIRE_EQ(tools.size(), 1u);
         const std::vector<std::wstring>& args = tools[0].args;
         REQUIRE_EQ(args.size(), 3u);
@@ -134,7 +121,7 @@ DUOMIRA_WINE_TEST(pairing, three_picks_in_the_same_instant_leave_one_waiting) {
         REQUIRE(settled);
         REQUIRE(running.size() == 1 && running[0]->IsRunning());
 
-        const std::vector<FakeRecord> tools = SettledFakeLog(log, 1);
+        const std::vector<FakeRecord> tools = WaitForFakeRecords(log, 1);
         REQUIRE_EQ(tools.size(), 1u);
         REQUIRE_EQ(tools[0].args.size(), 3u);
         const std::optional<std::wstring> waiting = ReadStoredSetting(L"FileName");
@@ -152,18 +139,13 @@ DUOMIRA_WINE_TEST(pairing, three_picks_in_the_same_instant_leave_one_waiting) {
 DUOMIRA_WINE_TEST(pairing, lock_left_by_a_killed_start_stops_no_later_start) {
     // A thread that takes the pairing lock and ends without letting go leaves
     // it abandoned, as a start killed inside it does.
-    HANDLE lock = CreateMutexW(nullptr, FALSE, duomira::kPairingMutexName);
-    REQUIRE(lock != nullptr);
-    HANDLE taker = CreateThread(
+    const UniqueKernelHandle lock(CreateMutexW(nullptr, FALSE, duomira::kPairingMutexName));
+    REQUIRE(lock);
+    const UniqueKernelHandle taker(CreateThread(
         nullptr, 0, [](void* mutex) -> DWORD { return WaitForSingleObject(static_cast<HANDLE>(mutex), 5000); },
-        lock, 0, nullptr);
-    REQUIRE(taker != nullptr);
-    WaitForSingleObject(taker, 10000);
-    CloseHandle(taker);
-    struct CloseLock {
-        HANDLE handle;
-        ~CloseLock() { CloseHandle(handle); }
-    } closeLock{lock};
+        lock.get(), 0, nullptr));
+    REQUIRE(taker);
+    WaitForSingleObject(taker.get(), 10000);
 
     WriteStoredSetting(L"WinDiffPath", FakeTool());
     const std::wstring log = UseFreshFakeLog();
@@ -171,7 +153,7 @@ DUOMIRA_WINE_TEST(pairing, lock_left_by_a_killed_start_stops_no_later_start) {
     Process second = StartDuomira(L"C:\\work\\b.txt", TestTempDir());
     CHECK(second.WaitForExit(10000));
     CHECK(first.process.WaitForExit(5000));
-    const std::vector<FakeRecord> tools = SettledFakeLog(log, 1);
+    const std::vector<FakeRecord> tools = WaitForFakeRecords(log, 1);
     REQUIRE_EQ(tools.size(), 1u);
     CHECK_EQ(tools[0].args, (std::vector<std::wstring>{FakeTool(), L"C:\\work\\a.txt", L"C:\\work\\b.txt"}));
 }

@@ -19,8 +19,6 @@ namespace {
 using duomira::expected::kPathError;
 constexpr wchar_t kNoProgram[] = L"C:\\nowhere\\nothing.exe";
 
-std::wstring FakeTool() { return ExePath(L"fake_tool.exe"); }
-
 // A first start whose window is up and whose path is recorded.
 Process StartFirst(std::wstring_view argument) { return StartWaiting(argument).process; }
 

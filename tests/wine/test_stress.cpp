@@ -21,8 +21,6 @@ namespace {
 
 using duomira::expected::kPathError;
 
-std::wstring FakeTool() { return ExePath(L"fake_tool.exe"); }
-
 // Both diff tools are the fake, so whichever index a value selects, its start is logged.
 std::wstring UseFakeTools() {
     WriteStoredSetting(L"WinDiffPath", FakeTool());

@@ -15,16 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "common/expected_texts.h"
 #include "driver.h"
 #include "launch/command_line.h"
 
 using namespace duomira::wine;
 
 namespace {
-
-constexpr wchar_t kTwoItemsOnly[] = L"比較できるのは２つの項目だけです。";
-
-std::wstring FakeTool() { return ExePath(L"fake_tool.exe"); }
 
 // The DROPFILES block of an HDROP: the header, then the paths, each ended by a
 // NUL, and one more NUL.
@@ -45,26 +42,18 @@ std::string DropBlock(const std::vector<std::wstring>& paths) {
 void PostDrop(HWND target, const std::vector<std::wstring>& paths) {
     DWORD processId = 0;
     GetWindowThreadProcessId(target, &processId);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId);
+    const UniqueKernelHandle process(
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId));
     REQUIRE(process);
     const std::string block = DropBlock(paths);
-    void* remote = VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE,
+    void* remote = VirtualAllocEx(process.get(), nullptr, block.size(), MEM_COMMIT | MEM_RESERVE,
                                   PAGE_READWRITE);
-    const bool written =
-        remote && WriteProcessMemory(process, remote, block.data(), block.size(), nullptr);
-    CloseHandle(process);
-    REQUIRE(written);
+    REQUIRE(remote &&
+            WriteProcessMemory(process.get(), remote, block.data(), block.size(), nullptr));
     REQUIRE(PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0));
 }
 
 // ---------------------------------------------------------------- starts
-
-// The fake's records once count of them are there (and a moment for an unwanted one more).
-std::vector<FakeRecord> FakeRecords(const std::wstring& log, size_t count) {
-    WaitUntil([&] { return ReadFakeLog(log).size() >= count; }, 5000);
-    Sleep(100);
-    return ReadFakeLog(log);
-}
 
 void UseFakeForBothTools() {
     WriteStoredSetting(L"WinDiffPath", FakeTool());
@@ -124,7 +113,7 @@ DUOMIRA_WINE_TEST(together, two_paths_compared_at_once_waiting_pick_left_alone) 
         Process start = StartDuomira(c.argument, TestTempDir());
         CHECK_EQ(VisibleWindowClassesWhileRunning(start, 10000), std::vector<std::wstring>{});
         REQUIRE(!start.IsRunning());
-        const std::vector<FakeRecord> records = FakeRecords(log, 1);
+        const std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
         REQUIRE_EQ(records.size(), 1u);
         std::vector<std::wstring> expected{FakeTool()};
         expected.insert(expected.end(), c.args.begin(), c.args.end());
@@ -141,7 +130,7 @@ DUOMIRA_WINE_TEST(together, two_paths_compared_at_once_waiting_pick_left_alone) 
     std::optional<MessageBoxInfo> box = WaitForMessageBox(three.Id(), 10000);
     REQUIRE(box.has_value());
     CHECK_EQ(box->caption, L"Duomira");
-    CHECK_EQ(box->text, kTwoItemsOnly);
+    CHECK_EQ(box->text, duomira::expected::kTwoItemsOnly);
     SaveScreenshot(L"together-three-items");
     PressMessageBoxOk(box->window);
     CHECK(three.WaitForExit(5000));
@@ -160,7 +149,7 @@ DUOMIRA_WINE_TEST(together, drop_onto_waiting_window) {
 
     // Two items: compared at once; the first pick waits on.
     PostDrop(waiting.main, {L"C:\\x y\\one.txt", L"\\\\server\\share\\two"});
-    std::vector<FakeRecord> records = FakeRecords(log, 1);
+    std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
     REQUIRE_EQ(records.size(), 1u);
     CHECK_EQ(records[0].args, (std::vector<std::wstring>{FakeTool(), L"-r", L"C:\\x y\\one.txt",
                                                           L"\\\\server\\share\\two"}));
@@ -170,7 +159,7 @@ DUOMIRA_WINE_TEST(together, drop_onto_waiting_window) {
     // One: the second pick. The pair is compared, FileName cleared, the window ends.
     PostDrop(waiting.main, {L"D:\\second pick"});
     CHECK(waiting.process.WaitForExit(3000));
-    records = FakeRecords(log, 2);
+    records = WaitForFakeRecords(log, 2);
     REQUIRE_EQ(records.size(), 2u);
     CHECK_EQ(records[1].args, (std::vector<std::wstring>{FakeTool(), L"-r", L"C:\\first pick\\a.txt",
                                                           L"D:\\second pick"}));
