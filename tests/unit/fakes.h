@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/expected_texts.h"
 #include "launch/startup.h"
 #include "main_window/main_window.h"
 
@@ -147,6 +148,29 @@ class FakePathDialog : public PathDialogApi {
   public:
     int modalShows = 0;
     void ShowModal() override { ++modalShows; }
+};
+
+// One start of the program over a settings store in memory, with everything
+// else it meets faked. Start() runs the start-up procedure on an argument text.
+struct StartRig {
+    StartupOutcome Start(std::wstring_view argumentText, InstallProbe* probe = nullptr) {
+        platform.commandLine =
+            L"\"C:\\Program Files\\Duomira\\Duomira.exe\" " + std::wstring(argumentText);
+        StartupContext context{store, shared, platform, window, dialog, probe};
+        return Main(context);
+    }
+    // The message and the tool path dialog, each once.
+    bool ErrorPathTaken() const {
+        return platform.messages == std::vector<std::wstring>{std::wstring(expected::kPathError)} &&
+               dialog.modalShows == 1;
+    }
+
+    MemorySettingsBackend store;
+    SharedVariables shared;
+    FakePlatform platform;
+    FakeHost host;
+    MainWindow window{store, shared, host};
+    FakePathDialog dialog;
 };
 
 }  // namespace duomira::fakes

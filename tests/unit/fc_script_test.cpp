@@ -43,22 +43,13 @@ std::string ExpectedScript(const std::string& line2) {
     return bytes;
 }
 
-class FcScriptTest : public ::testing::Test {
+class FcScriptTest : public ::testing::Test, protected fakes::StartRig {
   protected:
     StartupOutcome SecondStart(std::wstring first, std::wstring second) {
         store.Put(L"FileName", first);
         store.Put(L"SelectExe", L"2");
-        platform.commandLine = L"Duomira.exe " + second;
-        StartupContext context{store, shared, platform, window, dialog};
-        return Main(context);
+        return Start(second);
     }
-
-    MemorySettingsBackend store;
-    SharedVariables shared;
-    fakes::FakePlatform platform;
-    fakes::FakeHost host;
-    MainWindow window{store, shared, host};
-    fakes::FakePathDialog dialog;
 };
 
 TEST_F(FcScriptTest, WorkedExampleByteForByteAndStartedMinimised) {

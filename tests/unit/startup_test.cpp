@@ -12,29 +12,7 @@
 namespace duomira {
 namespace {
 
-using fakes::FakeHost;
-using fakes::FakePathDialog;
-using fakes::FakePlatform;
-
-class StartupTest : public ::testing::Test {
-  protected:
-    StartupOutcome Start(std::wstring argumentText) {
-        platform.commandLine = L"\"C:\\Program Files\\Duomira\\Duomira.exe\" " + argumentText;
-        StartupContext context{store, shared, platform, window, dialog};
-        return Main(context);
-    }
-    bool ErrorPathTaken() const {
-        return platform.messages == std::vector<std::wstring>{std::wstring(expected::kPathError)} &&
-               dialog.modalShows == 1;
-    }
-
-    MemorySettingsBackend store;
-    SharedVariables shared;
-    FakePlatform platform;
-    FakeHost host;
-    MainWindow window{store, shared, host};
-    FakePathDialog dialog;
-};
+class StartupTest : public ::testing::Test, protected fakes::StartRig {};
 
 TEST_F(StartupTest, NoArgumentEndsWithoutWindowOrWrites) {
     store.Put(L"FileName", L"C:\\waiting.txt");

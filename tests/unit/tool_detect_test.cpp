@@ -119,28 +119,19 @@ TEST(ToolDetectTest, ProgramOfAToolPathIsLookedForAsTheStartWouldTakeIt) {
     EXPECT_FALSE(ToolProgramFound(probe, L""));
 }
 
-TEST(ToolDetectTest, StoredChoicesAreNeverSecondGuessedNorPaidFor) {
-    MemorySettingsBackend store;
-    SharedVariables shared;
-    fakes::FakePlatform platform;
-    fakes::FakeHost host;
-    MainWindow window{store, shared, host};
-    fakes::FakePathDialog dialog;
+class ToolDetectStartTest : public ::testing::Test, protected fakes::StartRig {};
+
+TEST_F(ToolDetectStartTest, StoredChoicesAreNeverSecondGuessedNorPaidFor) {
     FakeProbe probe;  // only WinMerge is installed
     probe.registry[{kMachine, k64, kUninstall, L"InstallLocation"}] = L"C:\\WinMerge\\";
     probe.files.insert(L"C:\\WinMerge\\WinMergeU.exe");
-    auto start = [&](std::wstring argumentText) {
-        platform.commandLine = L"Duomira.exe " + argumentText;
-        StartupContext context{store, shared, platform, window, dialog, &probe};
-        return Main(context);
-    };
 
     // The second start of a user who kept WinDiff (SelectExe never written)
     // with the paths stored asks the system nothing.
     store.Put(L"FileName", L"C:\\a.txt");
     for (auto key : {L"WinDiffPath", L"WinMergePath", L"CmdPath"})
         store.Put(key, L"tool.exe");
-    ASSERT_EQ(start(L"C:\\b.txt"), StartupOutcome::EndProgram);
+    ASSERT_EQ(Start(L"C:\\b.txt", &probe), StartupOutcome::EndProgram);
     EXPECT_EQ(probe.questions, 0);
     ASSERT_EQ(platform.started.size(), 1u);
     EXPECT_TRUE(platform.started[0].commandLine.starts_with(L"tool.exe "));
@@ -149,7 +140,7 @@ TEST(ToolDetectTest, StoredChoicesAreNeverSecondGuessedNorPaidFor) {
     store.Put(L"SelectExe", L"0");
     store.Put(L"WinDiffPath", L"C:\\nowhere\\windiff.exe");
     store.Put(L"WinMergePath", L"C:\\WinMerge\\WinMergeU.exe");
-    ASSERT_EQ(start(L"C:\\a.txt"), StartupOutcome::RunMessageLoop);
+    ASSERT_EQ(Start(L"C:\\a.txt", &probe), StartupOutcome::RunMessageLoop);
     EXPECT_EQ(window.Model().selectedOption, 0);
 
     // Items picked together before any tool was ever chosen go to the
