@@ -129,13 +129,15 @@ Flow CompareTogether(StartupContext& context, const std::vector<std::wstring>& p
 // One item dropped onto the waiting window: the second pick, as a second start
 // with that path would make it, under the same lock. The lock is let go on
 // return, before any message is shown.
-Flow DropSecondPick(StartupContext& context, std::wstring_view path) {
+Flow DropSecondPick(StartupContext& context, std::wstring_view ownPick, std::wstring_view path) {
     if (path.empty()) return Flow::Failed;  // its name could not be read
     PairingDecision decision(context.platform.Pairing());
     if (!decision.Held()) return Flow::Failed;
     auto fileName = ReadSetting(context.store, SettingKey::FileName);
     if (!fileName) return Flow::Failed;
-    if (fileName->empty()) return Flow::Ended;  // already paired; the window is ending
+    // Already paired, the window is ending: FileName is empty, or already
+    // holds the next start's first pick, which is not this window's to pair.
+    if (fileName->empty() || (!ownPick.empty() && *fileName != ownPick)) return Flow::Ended;
     auto subFlg = ReadSetting(context.store, SettingKey::SubFlg);
     if (!subFlg) return Flow::Failed;
     auto toolIndex = StoredToolIndex(context);
@@ -243,16 +245,23 @@ StartupOutcome Main(StartupContext& context) {
     return StartupOutcome::EndProgram;
 }
 
-void DropItems(StartupContext& context, const std::vector<std::wstring>& paths) {
+void DropItems(StartupContext& context, std::wstring_view ownPick,
+               const std::vector<std::wstring>& paths) {
     if (paths.empty()) return;
     if (paths.size() > 1) {
         if (CompareTogether(context, paths) == Flow::Failed) ReportPathError(context);
         return;
     }
-    if (DropSecondPick(context, paths[0]) == Flow::Failed) {
-        // As for a second start: the pick is dropped and the window ends.
+    if (DropSecondPick(context, ownPick, paths[0]) == Flow::Failed) {
+        // As for a second start: the pick is dropped and the window ends. While
+        // the message was up, a partner may have taken the pick and the next
+        // start recorded its own, which stays.
         ReportPathError(context);
-        WriteSetting(context.store, SettingKey::FileName, L"");
+        PairingDecision decision(context.platform.Pairing());
+        auto fileName = ReadSetting(context.store, SettingKey::FileName);
+        if (!fileName || ownPick.empty() || *fileName == ownPick) {
+            WriteSetting(context.store, SettingKey::FileName, L"");
+        }
     }
 }
 
