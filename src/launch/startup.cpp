@@ -153,7 +153,20 @@ void ReportPathError(StartupContext& context) {
     context.pathDialog.ShowModal();
 }
 
-Flow RunNormalFlow(StartupContext& context, std::wstring_view argument) {
+// The error path drops the pick that was in play (nullopt: not known) once
+// the user has closed the dialog. By then a partner may have taken that pick
+// and the next start recorded its own in FileName, which stays.
+void DropPick(StartupContext& context, const std::optional<std::wstring>& pick) {
+    PairingDecision decision(context.platform.Pairing());
+    if (pick) {
+        auto fileName = ReadSetting(context.store, SettingKey::FileName);
+        if (fileName && !fileName->empty() && *fileName != *pick) return;
+    }
+    WriteSetting(context.store, SettingKey::FileName, L"");
+}
+
+Flow RunNormalFlow(StartupContext& context, std::wstring_view argument,
+                   std::optional<std::wstring>& pick) {
     context.shared.NextStyle = 0;
 
     // From the read of FileName to the write of the decision, no other start
@@ -163,6 +176,7 @@ Flow RunNormalFlow(StartupContext& context, std::wstring_view argument) {
 
     auto fileName = ReadSetting(context.store, SettingKey::FileName);
     if (!fileName) return Flow::Failed;
+    pick = fileName->empty() ? std::wstring(argument) : *fileName;
     auto subFlg = ReadSetting(context.store, SettingKey::SubFlg);
     if (!subFlg) return Flow::Failed;
     auto dispStyle = ReadSetting(context.store, SettingKey::DispStyle);
@@ -231,7 +245,8 @@ StartupOutcome Main(StartupContext& context) {
         if (CompareTogether(context, together) == Flow::Failed) ReportPathError(context);
         return StartupOutcome::EndProgram;
     }
-    switch (RunNormalFlow(context, argument)) {
+    std::optional<std::wstring> pick;
+    switch (RunNormalFlow(context, argument, pick)) {
     case Flow::Waiting:
         return StartupOutcome::RunMessageLoop;
     case Flow::Ended:
@@ -241,7 +256,7 @@ StartupOutcome Main(StartupContext& context) {
     }
     // Error path: tell the user, let them correct the tool paths, drop the pick.
     ReportPathError(context);
-    WriteSetting(context.store, SettingKey::FileName, L"");
+    DropPick(context, pick);
     return StartupOutcome::EndProgram;
 }
 
@@ -253,15 +268,10 @@ void DropItems(StartupContext& context, std::wstring_view ownPick,
         return;
     }
     if (DropSecondPick(context, ownPick, paths[0]) == Flow::Failed) {
-        // As for a second start: the pick is dropped and the window ends. While
-        // the message was up, a partner may have taken the pick and the next
-        // start recorded its own, which stays.
+        // As for a second start: the pick is dropped and the window ends.
         ReportPathError(context);
-        PairingDecision decision(context.platform.Pairing());
-        auto fileName = ReadSetting(context.store, SettingKey::FileName);
-        if (!fileName || ownPick.empty() || *fileName == ownPick) {
-            WriteSetting(context.store, SettingKey::FileName, L"");
-        }
+        DropPick(context, ownPick.empty() ? std::nullopt
+                                          : std::optional<std::wstring>(std::wstring(ownPick)));
     }
 }
 

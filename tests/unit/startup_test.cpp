@@ -95,6 +95,16 @@ TEST_F(StartupTest, FailedToolStartTakesTheErrorPath) {
     EXPECT_EQ(store.Stored(L"FileName"), L"");
 }
 
+TEST_F(StartupTest, ErrorPathDropsOnlyThePickItFailedWith) {
+    // While the dialog was up, the pick was taken and the next start recorded its own.
+    store.Put(L"FileName", L"C:\\a.txt");
+    platform.failStart = true;
+    dialog.onModal = [&] { store.Put(L"FileName", L"C:\\next.txt"); };
+    Start(L"C:\\b.txt");
+    EXPECT_TRUE(ErrorPathTaken());
+    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\next.txt");
+}
+
 TEST_F(StartupTest, BadStoredNumbersTakeTheErrorPath) {
     for (const wchar_t* selectExe : {L"3", L"-1", L"x", L"", L"99999", L"1.5"}) {
         SCOPED_TRACE(::testing::PrintToString(std::wstring(selectExe)));
