@@ -129,13 +129,15 @@ Flow CompareTogether(StartupContext& context, const std::vector<std::wstring>& p
 // One item dropped onto the waiting window: the second pick, as a second start
 // with that path would make it, under the same lock. The lock is let go on
 // return, before any message is shown.
-Flow DropSecondPick(StartupContext& context, std::wstring_view path) {
+Flow DropSecondPick(StartupContext& context, std::wstring_view ownPick, std::wstring_view path) {
     if (path.empty()) return Flow::Failed;  // its name could not be read
     PairingDecision decision(context.platform.Pairing());
     if (!decision.Held()) return Flow::Failed;
     auto fileName = ReadSetting(context.store, SettingKey::FileName);
     if (!fileName) return Flow::Failed;
-    if (fileName->empty()) return Flow::Ended;  // already paired; the window is ending
+    // Already paired, the window is ending: FileName is empty, or already
+    // holds the next start's first pick, which is not this window's to pair.
+    if (fileName->empty() || (!ownPick.empty() && *fileName != ownPick)) return Flow::Ended;
     auto subFlg = ReadSetting(context.store, SettingKey::SubFlg);
     if (!subFlg) return Flow::Failed;
     auto toolIndex = StoredToolIndex(context);
@@ -151,7 +153,20 @@ void ReportPathError(StartupContext& context) {
     context.pathDialog.ShowModal();
 }
 
-Flow RunNormalFlow(StartupContext& context, std::wstring_view argument) {
+// The error path drops the pick that was in play (nullopt: not known) once
+// the user has closed the dialog. By then a partner may have taken that pick
+// and the next start recorded its own in FileName, which stays.
+void DropPick(StartupContext& context, const std::optional<std::wstring>& pick) {
+    PairingDecision decision(context.platform.Pairing());
+    if (pick) {
+        auto fileName = ReadSetting(context.store, SettingKey::FileName);
+        if (fileName && !fileName->empty() && *fileName != *pick) return;
+    }
+    WriteSetting(context.store, SettingKey::FileName, L"");
+}
+
+Flow RunNormalFlow(StartupContext& context, std::wstring_view argument,
+                   std::optional<std::wstring>& pick) {
     context.shared.NextStyle = 0;
 
     // From the read of FileName to the write of the decision, no other start
@@ -161,6 +176,7 @@ Flow RunNormalFlow(StartupContext& context, std::wstring_view argument) {
 
     auto fileName = ReadSetting(context.store, SettingKey::FileName);
     if (!fileName) return Flow::Failed;
+    pick = fileName->empty() ? std::wstring(argument) : *fileName;
     auto subFlg = ReadSetting(context.store, SettingKey::SubFlg);
     if (!subFlg) return Flow::Failed;
     auto dispStyle = ReadSetting(context.store, SettingKey::DispStyle);
@@ -229,7 +245,8 @@ StartupOutcome Main(StartupContext& context) {
         if (CompareTogether(context, together) == Flow::Failed) ReportPathError(context);
         return StartupOutcome::EndProgram;
     }
-    switch (RunNormalFlow(context, argument)) {
+    std::optional<std::wstring> pick;
+    switch (RunNormalFlow(context, argument, pick)) {
     case Flow::Waiting:
         return StartupOutcome::RunMessageLoop;
     case Flow::Ended:
@@ -239,20 +256,22 @@ StartupOutcome Main(StartupContext& context) {
     }
     // Error path: tell the user, let them correct the tool paths, drop the pick.
     ReportPathError(context);
-    WriteSetting(context.store, SettingKey::FileName, L"");
+    DropPick(context, pick);
     return StartupOutcome::EndProgram;
 }
 
-void DropItems(StartupContext& context, const std::vector<std::wstring>& paths) {
+void DropItems(StartupContext& context, std::wstring_view ownPick,
+               const std::vector<std::wstring>& paths) {
     if (paths.empty()) return;
     if (paths.size() > 1) {
         if (CompareTogether(context, paths) == Flow::Failed) ReportPathError(context);
         return;
     }
-    if (DropSecondPick(context, paths[0]) == Flow::Failed) {
+    if (DropSecondPick(context, ownPick, paths[0]) == Flow::Failed) {
         // As for a second start: the pick is dropped and the window ends.
         ReportPathError(context);
-        WriteSetting(context.store, SettingKey::FileName, L"");
+        DropPick(context, ownPick.empty() ? std::nullopt
+                                          : std::optional<std::wstring>(std::wstring(ownPick)));
     }
 }
 

@@ -132,6 +132,9 @@ StartupOutcome Main(StartupContext& context);
 // completed exactly as a second start completes it (FileName is cleared, and
 // the window ends on seeing that). Two items are compared at once and the
 // first pick goes on waiting; more than two are refused with a message.
-void DropItems(StartupContext& context, const std::vector<std::wstring>& paths);
+// ownPick is the window's own waiting pick: a FileName that holds another
+// start's pick is neither paired with nor cleared.
+void DropItems(StartupContext& context, std::wstring_view ownPick,
+               const std::vector<std::wstring>& paths);
 
 }  // namespace duomira

@@ -68,8 +68,14 @@ int Run() {
 
     StartupContext context{store, shared, platform, mainWindow.Logic(), pathDialog, &probe};
     // A drop that completes the pair clears FileName: the window ends at once.
-    mainWindow.onDrop = [&context, &mainWindow](const std::vector<std::wstring>& paths) {
-        DropItems(context, paths);
+    // The window stays usable while a drop's message is up; a drop made then
+    // is ignored, so that one drop's outcome never lands inside another's.
+    bool dropping = false;
+    mainWindow.onDrop = [&context, &mainWindow, &dropping](const std::vector<std::wstring>& paths) {
+        if (dropping) return;
+        dropping = true;
+        DropItems(context, mainWindow.Logic().Model().firstPath, paths);
+        dropping = false;
         OnSettingsChanged(&mainWindow.Logic());
     };
     if (Main(context) == StartupOutcome::EndProgram) EndProgram();

@@ -97,8 +97,13 @@ bool MainWindow::Check1_Click(bool ticked) {
 }
 
 bool MainWindow::Form_QueryUnload() {
+    // Only this instance's own pick is dropped: once a partner has taken it,
+    // FileName may already hold the next start's first pick, which stays.
+    const auto fileName = ReadSetting(store_, SettingKey::FileName);
+    const bool othersPick = fileName && !fileName->empty() && !model_.firstPath.empty() &&
+                            *fileName != model_.firstPath;
     // A write that failed is reported (by the caller) before the program ends.
-    if (!WriteSetting(store_, SettingKey::FileName, L"")) return false;
+    if (!othersPick && !WriteSetting(store_, SettingKey::FileName, L"")) return false;
     host_.EndProgram();
     return true;
 }

@@ -55,10 +55,14 @@ std::vector<wchar_t> ScriptEnvironment() {
     bool pathSeen = false;
     if (wchar_t* strings = GetEnvironmentStringsW()) {
         for (const wchar_t* entry = strings; *entry; entry += std::wcslen(entry) + 1) {
-            block.insert(block.end(), entry, entry + std::wcslen(entry));
-            if (!pathSeen && CompareStringOrdinal(entry, 5, L"PATH=", 5, TRUE) == CSTR_EQUAL) {
+            const size_t length = std::wcslen(entry);
+            block.insert(block.end(), entry, entry + length);
+            // Only an entry of five characters or more is compared: a shorter
+            // last one is followed by less than five before the block ends.
+            if (!pathSeen && length >= 5 &&
+                CompareStringOrdinal(entry, 5, L"PATH=", 5, TRUE) == CSTR_EQUAL) {
                 pathSeen = true;
-                if (std::wcslen(entry) > 5) block.push_back(L';');
+                if (length > 5) block.push_back(L';');
                 block.insert(block.end(), workDir.begin(), workDir.end());
             }
             block.push_back(L'\0');

@@ -1,6 +1,7 @@
 // Test doubles for the settings store, the start-up procedure and the main window.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -147,7 +148,11 @@ class FakeHost : public MainWindowHost {
 class FakePathDialog : public PathDialogApi {
   public:
     int modalShows = 0;
-    void ShowModal() override { ++modalShows; }
+    std::function<void()> onModal;  // what other starts do while the dialog is up
+    void ShowModal() override {
+        ++modalShows;
+        if (onModal) onModal();
+    }
 };
 
 // One start of the program over a settings store in memory, with everything

@@ -134,6 +134,11 @@ TEST_F(MainWindowTest, WaitingEndsOnceFileNameNoLongerHoldsItsOwnPick) {
     store.Put(L"FileName", L"C:\\c.txt");
     ASSERT_TRUE(window.Timer1_Timer());
     EXPECT_TRUE(host.ended);
+    // Closed (or the session ending) before it looked: the next pick stays.
+    host.ended = false;
+    ASSERT_TRUE(window.Form_QueryUnload());
+    EXPECT_TRUE(host.ended);
+    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\c.txt");
 }
 
 TEST_F(MainWindowTest, FailedWriteOnEndingIsLeftToTheCallerToReport) {

@@ -95,6 +95,16 @@ TEST_F(StartupTest, FailedToolStartTakesTheErrorPath) {
     EXPECT_EQ(store.Stored(L"FileName"), L"");
 }
 
+TEST_F(StartupTest, ErrorPathDropsOnlyThePickItFailedWith) {
+    // While the dialog was up, the pick was taken and the next start recorded its own.
+    store.Put(L"FileName", L"C:\\a.txt");
+    platform.failStart = true;
+    dialog.onModal = [&] { store.Put(L"FileName", L"C:\\next.txt"); };
+    Start(L"C:\\b.txt");
+    EXPECT_TRUE(ErrorPathTaken());
+    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\next.txt");
+}
+
 TEST_F(StartupTest, BadStoredNumbersTakeTheErrorPath) {
     for (const wchar_t* selectExe : {L"3", L"-1", L"x", L"", L"99999", L"1.5"}) {
         SCOPED_TRACE(::testing::PrintToString(std::wstring(selectExe)));
@@ -194,6 +204,8 @@ TEST(SeveralPaths, OnlyTwoOrMoreAbsolutePathsMakeASeveralPathStart) {
     }
 }
 
+constexpr std::wstring_view kOwnPick = L"\"C:\\first pick\"";
+
 TEST_F(StartupTest, PairsPickedTogetherLeaveTheWaitingPickAlone) {
     store.Put(L"FileName", L"\"C:\\first pick\"");
     store.Put(L"SubFlg", L"1");
@@ -205,9 +217,9 @@ TEST_F(StartupTest, PairsPickedTogetherLeaveTheWaitingPickAlone) {
                                                     L"get:WinDiffPath", L"get:WinMergePath",
                                                     L"get:CmdPath"}));
     StartupContext context{store, shared, platform, window, dialog};
-    DropItems(context, {L"C:\\x", L"C:\\y"});
+    DropItems(context, kOwnPick, {L"C:\\x", L"C:\\y"});
     Start(L"C:\\a D:\\b E:\\c");
-    DropItems(context, {L"C:\\x", L"C:\\y", L"C:\\z"});
+    DropItems(context, kOwnPick, {L"C:\\x", L"C:\\y", L"C:\\z"});
     EXPECT_EQ(platform.messages, std::vector<std::wstring>(2, std::wstring(expected::kTwoItemsOnly)));
     platform.messages.clear();
     platform.failStart = true;
@@ -216,14 +228,14 @@ TEST_F(StartupTest, PairsPickedTogetherLeaveTheWaitingPickAlone) {
     EXPECT_EQ(store.Stored(L"FileName"), L"\"C:\\first pick\"");
 
     // One dropped item is the second pick, failing or not.
-    DropItems(context, {L"C:\\dropped"});
+    DropItems(context, kOwnPick, {L"C:\\dropped"});
     EXPECT_EQ(dialog.modalShows, 2);
     EXPECT_EQ(store.Stored(L"FileName"), L"");
     platform.failStart = false;
     store.Put(L"FileName", L"\"C:\\first pick\"");
     store.log.clear();
     platform.pairing.log = &store.log;
-    DropItems(context, {L"C:\\dropped"});
+    DropItems(context, kOwnPick, {L"C:\\dropped"});
     EXPECT_EQ(store.Stored(L"FileName"), L"");
     // Read, launch and clear happen under the pairing lock, as for a second start.
     ASSERT_GE(store.log.size(), 2u);
@@ -238,12 +250,26 @@ TEST_F(StartupTest, PairsPickedTogetherLeaveTheWaitingPickAlone) {
 
     // An item whose name could not be read (empty) fails the drop; nothing starts.
     store.Put(L"FileName", L"\"C:\\first pick\"");
-    DropItems(context, {L"C:\\x", L""});
+    DropItems(context, kOwnPick, {L"C:\\x", L""});
     EXPECT_EQ(store.Stored(L"FileName"), L"\"C:\\first pick\"");
-    DropItems(context, {L""});
+    DropItems(context, kOwnPick, {L""});
     EXPECT_EQ(dialog.modalShows, 4);
     EXPECT_EQ(store.Stored(L"FileName"), L"");
     EXPECT_EQ(platform.started.size(), 3u);
+}
+
+TEST_F(StartupTest, DropOntoAWindowWhosePickWasTakenLeavesTheNextPickAlone) {
+    // The partner took this window's pick and the next start recorded its own
+    // before the window saw it: a dropped item pairs with neither, and a
+    // failing drop does not clear the other start's pick.
+    store.Put(L"FileName", L"C:\\next pick");
+    StartupContext context{store, shared, platform, window, dialog};
+    DropItems(context, kOwnPick, {L"C:\\dropped"});
+    EXPECT_TRUE(platform.started.empty());
+    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\next pick");
+    DropItems(context, kOwnPick, {L""});
+    EXPECT_EQ(dialog.modalShows, 1);
+    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\next pick");
 }
 
 }  // namespace
