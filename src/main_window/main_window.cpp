@@ -96,12 +96,18 @@ bool MainWindow::Check1_Click(bool ticked) {
     return WriteSetting(store_, SettingKey::SubFlg, ticked ? L"" : L"1");
 }
 
+// Whether FileName holds a pick that is not this instance's: once a partner
+// has taken this one's pick, the next start may already have recorded its own.
+// An instance whose pick was never recorded (the start-up's error path) calls
+// no pick another's.
+bool MainWindow::HoldsOthersPick(std::wstring_view fileName) const {
+    return !fileName.empty() && !model_.firstPath.empty() && fileName != model_.firstPath;
+}
+
 bool MainWindow::Form_QueryUnload() {
-    // Only this instance's own pick is dropped: once a partner has taken it,
-    // FileName may already hold the next start's first pick, which stays.
+    // Only this instance's own pick is dropped; another start's stays.
     const auto fileName = ReadSetting(store_, SettingKey::FileName);
-    const bool othersPick = fileName && !fileName->empty() && !model_.firstPath.empty() &&
-                            *fileName != model_.firstPath;
+    const bool othersPick = fileName && HoldsOthersPick(*fileName);
     // A write that failed is reported (by the caller) before the program ends.
     if (!othersPick && !WriteSetting(store_, SettingKey::FileName, L"")) return false;
     host_.EndProgram();
@@ -113,10 +119,8 @@ bool MainWindow::WatchFileName() {
     if (!fileName) return false;
     // The wait is over once FileName no longer holds this instance's own pick:
     // cleared by its partner, or already replaced by the next first pick when
-    // several picks arrive together. An instance whose pick was never recorded
-    // (the start-up's error path) waits only for an empty FileName.
-    const bool ownPickRecorded = !model_.firstPath.empty();
-    if (!fileName->empty() && (!ownPickRecorded || *fileName == model_.firstPath)) return true;
+    // several picks arrive together.
+    if (!fileName->empty() && !HoldsOthersPick(*fileName)) return true;
     if (!WriteSetting(store_, SettingKey::SubFlg, L"")) return false;
     host_.EndProgram();
     return true;

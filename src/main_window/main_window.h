@@ -90,6 +90,7 @@ class MainWindow : public MainWindowApi {
     bool SetOptionCaptions(const std::array<std::wstring, 3>& captions);
 
   private:
+    bool HoldsOthersPick(std::wstring_view fileName) const;
     bool WatchFileName();
     // Left and top at the screen's top-right corner, for the current outer size.
     void PlaceAtTopRight();
