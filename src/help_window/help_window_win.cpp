@@ -3,9 +3,9 @@
 #include <string>
 
 #include "help_window/usage_text.h"
-#include "platform/control_ids.h"
+#include "help_window/help_window_ids.h"
 #include "platform/layout.h"
-#include "platform/system_win.h"
+#include "platform/program_end_win.h"
 
 namespace duomira {
 

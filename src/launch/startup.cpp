@@ -4,7 +4,7 @@
 
 #include "launch/command_line.h"
 #include "launch/compare_command.h"
-#include "tool_detect/tool_detect.h"
+#include "launch/tool_detect.h"
 
 namespace duomira {
 

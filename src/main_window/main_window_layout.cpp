@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "platform/control_ids.h"
+#include "main_window/main_window_ids.h"
 
 namespace duomira {
 

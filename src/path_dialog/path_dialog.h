@@ -14,7 +14,7 @@
 
 #include "launch/settings_store.h"
 #include "main_window/main_window.h"
-#include "tool_detect/tool_detect.h"
+#include "launch/tool_detect.h"
 
 namespace duomira {
 

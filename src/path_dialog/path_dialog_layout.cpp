@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "platform/control_ids.h"
+#include "path_dialog/path_dialog_ids.h"
 
 namespace duomira {
 

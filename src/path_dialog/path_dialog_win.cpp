@@ -1,3 +1,4 @@
+// Implements PathDialogView (path_dialog/path_dialog.h) and PathDialogApi (launch/startup.h).
 #include "path_dialog/path_dialog_win.h"
 
 #include <commdlg.h>
@@ -6,8 +7,8 @@
 #include <vector>
 
 #include "path_dialog/path_dialog_layout.h"
-#include "platform/control_ids.h"
-#include "platform/system_win.h"
+#include "path_dialog/path_dialog_ids.h"
+#include "platform/program_end_win.h"
 #include "platform/trace_win.h"
 #include "../res/resource.h"
 

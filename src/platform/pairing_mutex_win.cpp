@@ -1,3 +1,4 @@
+// Implements PairingLock (launch/startup.h) with a named mutex of the session.
 #include "platform/pairing_mutex_win.h"
 
 #include "platform/trace_win.h"

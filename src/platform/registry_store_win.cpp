@@ -1,3 +1,4 @@
+// Implements SettingsBackend (launch/settings_store.h) on the per-user registry.
 #include "platform/registry_store_win.h"
 
 #include <windows.h>

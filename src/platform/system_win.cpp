@@ -1,3 +1,5 @@
+// Implements StartupPlatform (launch/startup.h): processes, files, code pages, messages.
+#include "platform/program_end_win.h"
 #include "platform/system_win.h"
 
 #include <windows.h>
@@ -224,89 +226,5 @@ std::optional<std::wstring> Win32StartupPlatform::ShortPath(std::wstring_view pa
 }
 
 void Win32StartupPlatform::ShowMessage(std::wstring_view text) { ShowProgramMessage(text); }
-
-void ShowProgramMessage(std::wstring_view text) {
-    StartWindowSystem();
-    WaitForCommonControls();
-    const std::wstring message(text);
-    MessageBoxW(nullptr, message.c_str(), L"Duomira", MB_OK | MB_SETFOREGROUND);
-}
-
-namespace {
-
-constexpr wchar_t kUnhandledFailure[] = L"予期しないエラーが発生しました。プログラムを終了します。";
-
-// The visible report of an unhandled failure among this thread's windows.
-HWND FindFailureReport() {
-    HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM param) -> BOOL {
-            wchar_t className[16] = {};
-            wchar_t text[64] = {};
-            HWND textControl = GetDlgItem(hwnd, 0xFFFF);  // a message box's text
-            if (!IsWindowVisible(hwnd) || !GetClassNameW(hwnd, className, 16) ||
-                wcscmp(className, L"#32770") != 0 || !textControl ||
-                !GetWindowTextW(textControl, text, 64) || wcscmp(text, kUnhandledFailure) != 0) {
-                return TRUE;
-            }
-            *reinterpret_cast<HWND*>(param) = hwnd;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-// Where the handling of an unhandled failure stands.
-enum class FailureState {
-    None,
-    Reporting,  // the report is up, in its own message loop
-    TakenOver,  // a failure recurred in the report's loop; this loop took over
-};
-FailureState g_failure = FailureState::None;
-
-}  // namespace
-
-void FailUnhandled() {
-    switch (g_failure) {
-    case FailureState::None:
-        g_failure = FailureState::Reporting;
-        ShowProgramMessage(kUnhandledFailure);
-        EndProgram();
-    case FailureState::TakenOver:
-        // It recurs even without Timer1: the report has been shown; end now.
-        EndProgram();
-    case FailureState::Reporting:
-        break;
-    }
-    // The report's message loop goes on dispatching timer ticks and window
-    // events, and the failure may recur in them (the timer's watch fails every
-    // 500 ms). No second report: this call takes over the report's loop,
-    // without Timer1's ticks (thread messages), and the program ends once the
-    // user has closed the report.
-    g_failure = FailureState::TakenOver;
-    const HWND report = FindFailureReport();
-    while (report && IsWindowVisible(report)) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) EndProgram();
-            if (msg.message == WM_TIMER && !msg.hwnd) continue;
-            if (IsDialogMessageW(report, &msg)) continue;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        // Also closed by a message sent from outside: look again now and then.
-        if (IsWindowVisible(report))
-            MsgWaitForMultipleObjectsEx(0, nullptr, 250, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    }
-    EndProgram();
-}
-
-void EndProgram() {
-    // Not while a thread is loading a DLL: that thread would hold the loader
-    // lock that the process's exit needs.
-    WaitForCommonControls();
-    ExitProcess(0);
-}
 
 }  // namespace duomira

@@ -22,13 +22,4 @@ class Win32StartupPlatform : public StartupPlatform {
     PairingMutex pairing_;
 };
 
-// A message box with the program's title, an OK button and no icon.
-void ShowProgramMessage(std::wstring_view text);
-
-// A failure that nothing handles: report it and end the process at once.
-[[noreturn]] void FailUnhandled();
-
-// Ends the process at once; windows go without their close handling.
-[[noreturn]] void EndProgram();
-
 }  // namespace duomira

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "platform/system_win.h"
+#include "platform/program_end_win.h"
 
 namespace duomira {
 

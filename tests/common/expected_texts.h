@@ -5,7 +5,8 @@
 
 #include <string_view>
 
-#include "platform/control_ids.h"
+#include "main_window/main_window_ids.h"
+#include "path_dialog/path_dialog_ids.h"
 
 namespace duomira::expected {
 

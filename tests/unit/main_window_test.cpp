@@ -6,7 +6,7 @@
 #include "fakes.h"
 #include "main_window/main_window.h"
 #include "main_window/main_window_layout.h"
-#include "platform/control_ids.h"
+#include "main_window/main_window_ids.h"
 
 namespace duomira {
 namespace {

@@ -8,7 +8,7 @@
 #include "fakes.h"
 #include "path_dialog/path_dialog.h"
 #include "path_dialog/path_dialog_layout.h"
-#include "platform/control_ids.h"
+#include "path_dialog/path_dialog_ids.h"
 
 namespace duomira {
 namespace {

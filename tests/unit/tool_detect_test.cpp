@@ -7,7 +7,7 @@
 #include "fakes.h"
 #include "launch/startup.h"
 #include "main_window/main_window.h"
-#include "tool_detect/tool_detect.h"
+#include "launch/tool_detect.h"
 
 namespace duomira {
 namespace {

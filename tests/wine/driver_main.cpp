@@ -1,7 +1,7 @@
 // The test driver's runner and helpers (see driver.h).
 #include "driver.h"
 
-#include "platform/control_ids.h"
+#include "main_window/main_window_ids.h"
 
 #include <fcntl.h>
 #include <io.h>

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "driver.h"
-#include "platform/control_ids.h"
+#include "main_window/main_window_ids.h"
 
 using namespace duomira::wine;
 namespace ids = duomira::ids;

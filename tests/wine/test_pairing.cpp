@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "driver.h"
-#include "platform/control_ids.h"
+#include "main_window/main_window_ids.h"
 #include "platform/pairing_mutex_win.h"
 
 using namespace duomira::wine;

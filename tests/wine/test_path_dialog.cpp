@@ -9,7 +9,8 @@
 
 #include "common/expected_texts.h"
 #include "driver.h"
-#include "platform/control_ids.h"
+#include "main_window/main_window_ids.h"
+#include "path_dialog/path_dialog_ids.h"
 
 using namespace duomira::wine;
 namespace ids = duomira::ids;

@@ -2,7 +2,7 @@
 // file attributes, the environment, folder listings and the program search.
 #pragma once
 
-#include "tool_detect/tool_detect.h"
+#include "launch/tool_detect.h"
 
 namespace duomira {
 

@@ -1,4 +1,4 @@
-#include "tool_detect/tool_detect.h"
+#include "launch/tool_detect.h"
 
 #include <algorithm>
 #include <array>

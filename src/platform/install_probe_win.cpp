@@ -1,4 +1,5 @@
-#include "tool_detect/install_probe_win.h"
+// Implements InstallProbe (launch/tool_detect.h): registry, files and environment.
+#include "platform/install_probe_win.h"
 
 #include <windows.h>
 
