@@ -288,7 +288,8 @@ TEST_F(StartupTest, DropOntoAWindowWhosePickWasTakenLeavesTheNextPickAlone) {
     EXPECT_EQ(dialog.modalShows, 1);
     EXPECT_EQ(store.Stored(L"FileName"), L"C:\\next pick");
     EXPECT_EQ(host.dropsIgnored,
-              (std::vector<IgnoredDrop>{IgnoredDrop::PickAlreadyTaken, IgnoredDrop::EarlierDropBusy}));
+              (std::vector<IgnoredDrop>{IgnoredDrop::PickAlreadyTaken,
+                                        IgnoredDrop::EarlierDropBusy}));
 }
 
 }  // namespace

@@ -154,10 +154,11 @@ DUOMIRA_WINE_TEST(detect, windiff_on_the_search_path_stays_a_bare_name) {
 
     // A portable copy's own WINDIFF.exe comes before the one on PATH.
     const std::wstring portable = MakeDirs(TestTempDir() + L"\\portable");
-    REQUIRE(CopyFileW(ExePath(L"Duomira.exe").c_str(), (portable + L"\\Duomira.exe").c_str(), FALSE));
+    const std::wstring copyExe = portable + L"\\Duomira.exe";
+    REQUIRE(CopyFileW(ExePath(L"Duomira.exe").c_str(), copyExe.c_str(), FALSE));
     REQUIRE(CopyFileW(FakeTool().c_str(), (portable + L"\\WINDIFF.exe").c_str(), FALSE));
     WriteStoredSetting(L"FileName", L"C:\\work\\a.txt");
-    Process copy = StartProcess(Quoted(portable + L"\\Duomira.exe") + L" C:\\work\\b.txt", TestTempDir());
+    Process copy = StartProcess(Quoted(copyExe) + L" C:\\work\\b.txt", TestTempDir());
     CHECK(copy.WaitForExit(10000));
     const std::vector<FakeRecord> records = WaitForFakeRecords(log, 2);
     REQUIRE_EQ(records.size(), 2u);
@@ -176,8 +177,9 @@ class MachineValue {
         REQUIRE(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0,
                                 KEY_SET_VALUE | WRITE_DAC | view_, nullptr, handle.put(),
                                 nullptr) == ERROR_SUCCESS);
-        REQUIRE(RegSetValueExW(handle.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                               static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS);
+        const DWORD size = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
+        const auto* bytes = reinterpret_cast<const BYTE*>(data.c_str());
+        REQUIRE(RegSetValueExW(handle.get(), name, 0, REG_SZ, bytes, size) == ERROR_SUCCESS);
     }
     ~MachineValue() { RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), view_, 0); }
     MachineValue(const MachineValue&) = delete;
@@ -187,11 +189,12 @@ class MachineValue {
     // standard user meets a machine-wide key.
     void MakeReadOnly() {
         UniqueRegKey handle;
-        REQUIRE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, WRITE_DAC | view_, handle.put()) ==
-                ERROR_SUCCESS);
+        REQUIRE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, WRITE_DAC | view_,
+                              handle.put()) == ERROR_SUCCESS);
         SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
         PSID everyone = nullptr;
-        REQUIRE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+        REQUIRE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
+                                         &everyone));
         alignas(DWORD) BYTE buffer[256];
         auto* acl = reinterpret_cast<ACL*>(buffer);
         SECURITY_DESCRIPTOR descriptor{};
@@ -199,12 +202,13 @@ class MachineValue {
                         AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | DELETE, everyone) &&
                         InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
                         SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) &&
-                        RegSetKeySecurity(handle.get(), DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+                        RegSetKeySecurity(handle.get(), DACL_SECURITY_INFORMATION,
+                                          &descriptor) == ERROR_SUCCESS;
         FreeSid(everyone);
         REQUIRE(ok);
         UniqueRegKey writable;
-        REQUIRE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_SET_VALUE | view_, writable.put()) ==
-                ERROR_ACCESS_DENIED);
+        REQUIRE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_SET_VALUE | view_,
+                              writable.put()) == ERROR_ACCESS_DENIED);
     }
 
   private:
@@ -217,7 +221,8 @@ class MachineValue {
 DUOMIRA_WINE_TEST(detect, machine_wide_64_bit_winmerge_comes_before_a_32_bit_one) {
     // Both views hold an install, each with its program; the 64-bit one's key
     // is read-only, as machine keys are for a standard user.
-    const std::wstring x64 = MakeDirs(TestTempDir() + L"\\x64"), x86 = MakeDirs(TestTempDir() + L"\\x86");
+    const std::wstring x64 = MakeDirs(TestTempDir() + L"\\x64");
+    const std::wstring x86 = MakeDirs(TestTempDir() + L"\\x86");
     for (const std::wstring& folder : {x64, x86})
         REQUIRE(CopyFileW(FakeTool().c_str(), (folder + L"\\WinMergeU.exe").c_str(), FALSE));
     MachineValue wide(KEY_WOW64_64KEY, kUninstallKey, L"InstallLocation", x64);

@@ -179,10 +179,12 @@ DUOMIRA_WINE_TEST(pairing, start_in_a_hung_lock_gives_up_and_leaves_the_waiting_
     Process second = StartDuomira(L"C:\\work\\b.txt", TestTempDir());
     std::optional<MessageBoxInfo> box = WaitForMessageBox(second.Id(), 30000);
     REQUIRE(box.has_value());
-    Note("the path message came after " + std::to_string(static_cast<int>(sinceStart.ElapsedMs())) + " ms");
+    Note("the path message came after " +
+         std::to_string(static_cast<int>(sinceStart.ElapsedMs())) + " ms");
     CHECK_EQ(box->text, duomira::expected::kPathError);
     PressMessageBoxOk(box->window);
-    ClickButton(RequireChild(RequireWindow(second.Id(), ids::kPathDialogClass, 10000), ids::kPathCommand4));
+    HWND dialog = RequireWindow(second.Id(), ids::kPathDialogClass, 10000);
+    ClickButton(RequireChild(dialog, ids::kPathCommand4));
     CHECK(second.WaitForExit(5000));
     CHECK_EQ(ReadStoredSetting(L"FileName"), L"C:\\work\\a.txt");
 
