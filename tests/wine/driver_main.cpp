@@ -133,8 +133,11 @@ class WineTestListener : public testing::EmptyTestEventListener {
         }
     }
 
+    // Not for the failures that GoogleTest reports itself ("unknown file"),
+    // such as an exception it caught: it reports them from its catch block.
     void OnTestPartResult(const testing::TestPartResult& result) override {
-        if (result.fatally_failed()) throw testing::AssertionException(result);
+        if (result.fatally_failed() && result.file_name() != nullptr)
+            throw testing::AssertionException(result);
     }
 
     void OnTestEnd(const testing::TestInfo& test) override {
