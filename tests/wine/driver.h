@@ -5,20 +5,21 @@
 //   duomira_driver.exe --gtest_filter=GROUP.* --exe-dir DIR --artifacts DIR
 //   duomira_driver.exe --gtest_list_tests
 //
-// Writing a test:
-//   TEST(group, name) { ... }   one test; every tests/wine/test_GROUP.cpp holds
-//                               the group of the same name (its own CTest entry)
-//   EXPECT_TRUE / EXPECT_EQ     a check: a failure marks the test failed and it goes on
-//   ASSERT_TRUE / ASSERT_EQ     a requirement: a failure ends the whole test, also
-//                               from inside a helper or a lambda (the driver turns a
-//                               fatal failure into an exception); in a function that
-//                               returns a value, use Abort(message) instead
-//   SCOPED_TRACE(text)          names the case of a table-driven test in failures
-//   Note(text)                  a line of information in the output, no failure
-//   Abort(message)              fails and ends the test with a message; so does
-//                               every Require*/Start* helper below that can't go on
-//                               (RequireWindow, RequireChild, StartProcess, ...)
-// GoogleTest's own FAIL() is there too; Abort takes a message.
+// Writing a test (GoogleTest; tests/wine/test_GROUP.cpp holds the tests of
+// group GROUP, which CTest runs as wine_GROUP):
+//   TEST(group, name) { ... }
+//   EXPECT_TRUE(cond), EXPECT_EQ(a, b)  a check: on failure the test is marked
+//       failed and goes on; `<< text` adds to the failure message
+//   ASSERT_TRUE(cond), ASSERT_EQ(a, b)  a requirement: on failure the whole test
+//       ends, also from inside a helper or a lambda (the driver throws every
+//       fatal failure); where ASSERT does not compile (a function that returns
+//       a value, a constructor) write `if (!cond) Abort(message);`
+//   SCOPED_TRACE(text)  names the case of a table-driven test in its failures
+//   Note(text)          a line of information in the output, not a failure
+//   Abort(message)      fails and ends the test; the helpers below that can't
+//       go on (Require*, StartProcess, StartWaiting, ...) end it the same way
+// Compare an unsigned value (DWORD, size_t) with an unsigned literal (0u), and
+// brace an EXPECT_* under an `if` (both warn otherwise).
 //
 // --exe-dir holds Duomira.exe and the fake_*.exe programs (default: the
 // driver's own folder); --artifacts receives screenshots, per-test temporary

@@ -143,7 +143,8 @@ class WineTestListener : public testing::EmptyTestEventListener {
     void OnTestEnd(const testing::TestInfo& test) override {
         watchdog_.reset();
         if (test.result()->Failed())
-            SaveScreenshot(L"FAIL-" + FromUtf8(std::string(test.test_suite_name()) + "." + test.name()));
+            SaveScreenshot(L"FAIL-" + FromUtf8(std::string(test.test_suite_name()) + "." +
+                                               test.name()));
         KillLeftovers();
     }
 
@@ -465,7 +466,8 @@ std::optional<std::wstring> ReadStoredSetting(std::wstring_view name) {
     if (status != ERROR_SUCCESS) return std::nullopt;
     data.resize(size);
     if (type != REG_SZ) {
-        ADD_FAILURE() << "setting " << Show(name) << " has registry type " << type << ", not REG_SZ";
+        ADD_FAILURE() << "setting " << Show(name) << " has registry type " << type
+                      << ", not REG_SZ";
         return std::nullopt;
     }
     return StringData(data);

@@ -104,7 +104,8 @@ FakeRecord RunSecondAndReadTool(const std::wstring& log) {
     Process second = StartDuomira(L"C:\\work\\b.txt", TestTempDir());
     EXPECT_TRUE(second.WaitForExit(10000));
     const std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
-    if (records.size() != 1) Abort("the tool started " + std::to_string(records.size()) + " times, not once");
+    if (records.size() != 1)
+        Abort("the tool started " + std::to_string(records.size()) + " times, not once");
     return records.front();
 }
 
@@ -136,7 +137,8 @@ TEST(detect, installed_winmerge_is_the_first_tool_and_gets_both_paths) {
 
 TEST(detect, windiff_on_the_search_path_stays_a_bare_name) {
     const std::wstring bin = MakeDirs(TestTempDir() + L"\\bin");
-    ASSERT_TRUE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), (bin + L"\\WINDIFF.exe").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(ExePath(L"fake_tool.exe").c_str(), (bin + L"\\WINDIFF.exe").c_str(), FALSE));
     const PathPrepended path(bin);
     // Registered under App Paths as well: the bare name still comes first.
     const std::wstring appPath =

@@ -443,7 +443,8 @@ TEST(fc, second_start_runs_script_on_both_paths) {
         if (k.firstStart) {
             first = StartFromShell(k.recorded, temp);
             RequireWindow(first->Id(), ids::kMainWindowClass, 10000);
-            ASSERT_TRUE(WaitUntil([&] { return ReadStoredSetting(L"FileName") == k.recorded; }, 5000));
+            ASSERT_TRUE(
+                WaitUntil([&] { return ReadStoredSetting(L"FileName") == k.recorded; }, 5000));
         } else {
             WriteStoredSetting(L"FileName", k.recorded);
         }
@@ -541,7 +542,8 @@ TEST(fc, script_that_cannot_be_written_takes_error_path) {
 
     Process first = StartFromShell(L"C:\\work\\a.txt", TestTempDir());
     RequireWindow(first.Id(), ids::kMainWindowClass, 10000);
-    ASSERT_TRUE(WaitUntil([] { return ReadStoredSetting(L"FileName") == L"C:\\work\\a.txt"; }, 5000));
+    ASSERT_TRUE(
+        WaitUntil([] { return ReadStoredSetting(L"FileName") == L"C:\\work\\a.txt"; }, 5000));
 
     Process second = StartFromShell(L"C:\\work\\b.txt", workDir);
     cleanup.Watch(second);
@@ -619,8 +621,10 @@ TEST(fc, programs_never_start_from_the_working_directory) {
     const std::wstring temp = TestTempDir();
     const std::wstring bin = MakeDirs(temp + L"\\bin");
     const std::wstring workDir = MakeDirs(temp + L"\\picked items");
-    ASSERT_TRUE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), (bin + L"\\WINDIFF.exe").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), (workDir + L"\\WINDIFF.exe").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(ExePath(L"fake_tool.exe").c_str(), (bin + L"\\WINDIFF.exe").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(ExePath(L"fake_tool.exe").c_str(), (workDir + L"\\WINDIFF.exe").c_str(), FALSE));
     ASSERT_TRUE(CopyFileW(FakeFc().c_str(), (bin + L"\\FC.exe").c_str(), FALSE));
     const PathPrepended path(bin);
 

@@ -24,7 +24,8 @@ std::wstring VerbKey(const std::wstring& kind) { return L"Software\\Classes\\" +
 
 std::wstring KnownFolder(int csidl) {
     wchar_t path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) Abort("no known folder");
+    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
+        Abort("no known folder");
     return path;
 }
 

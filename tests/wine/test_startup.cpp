@@ -45,7 +45,8 @@ FakeRecord SingleFakeRecord(const std::wstring& log) {
     WaitUntil([&] { return !ReadFakeLog(log).empty(); }, 5000);
     Sleep(100);  // a second, unwanted start would show up by now
     std::vector<FakeRecord> records = ReadFakeLog(log);
-    if (records.size() != 1) Abort("the tool started " + std::to_string(records.size()) + " times, not once");
+    if (records.size() != 1)
+        Abort("the tool started " + std::to_string(records.size()) + " times, not once");
     return records.front();
 }
 
@@ -77,7 +78,8 @@ class DebugOutput {
           mapping_(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kSize, L"DBWIN_BUFFER")),
           stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
         view_ = mapping_ ? MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, kSize) : nullptr;
-        if (!(bufferReady_ && dataReady_ && view_ && stop_)) Abort("cannot set up the debug output buffer");
+        if (!(bufferReady_ && dataReady_ && view_ && stop_))
+            Abort("cannot set up the debug output buffer");
         thread_.reset(CreateThread(nullptr, 0, &Read, this, 0, nullptr));
     }
     ~DebugOutput() {
