@@ -22,15 +22,15 @@ TEST(CompareCommand, WorkedExamples) {
     EXPECT_EQ(Line(0, false, fileA, fileB),
               L"WINDIFF.exe \"C:\\work\\old\\list.txt\" \"C:\\work\\new\\list.txt\"");
     EXPECT_EQ(Line(0, true, dirA, dirB), L"WINDIFF.exe -D \"C:\\work\\old\" \"C:\\work\\new\"");
-    EXPECT_EQ(Line(1, false, fileA, fileB),
+    EXPECT_EQ(Line(1, true, fileA, fileB),
               L"WINMERGE.exe \"C:\\work\\old\\list.txt\" \"C:\\work\\new\\list.txt\"");
-    EXPECT_EQ(Line(1, true, dirA, dirB), L"WINMERGE.exe -r \"C:\\work\\old\" \"C:\\work\\new\"");
+    EXPECT_EQ(Line(1, false, dirA, dirB), L"WINMERGE.exe -r \"C:\\work\\old\" \"C:\\work\\new\"");
     for (bool sub : {false, true}) {
         EXPECT_EQ(Line(2, sub, fileA, fileB),
                   L"\"FC\" \"C:\\work\\old\\list.txt\" \"C:\\work\\new\\list.txt\" > diff_tmp.txt");
     }
     const std::array<std::wstring, 3> spaced{L"", L"D:\\Tools\\Win Merge\\WinMergeU.exe", L""};
-    EXPECT_EQ(Line(1, false, fileA, fileA, spaced),
+    EXPECT_EQ(Line(1, true, fileA, fileA, spaced),
               L"D:\\Tools\\Win Merge\\WinMergeU.exe \"C:\\work\\old\\list.txt\" "
               L"\"C:\\work\\old\\list.txt\"");
     EXPECT_EQ(Line(3, false, fileA, fileB), L"<none>");
@@ -39,7 +39,7 @@ TEST(CompareCommand, WorkedExamples) {
 TEST(CompareCommand, QuotedArgumentAndDriveRootAreMended) {
     EXPECT_EQ(Line(0, false, L"\"C:\\a b.txt\"", L"C:\\"),
               L"WINDIFF.exe \"C:\\a b.txt\" \"C:\\\\\"");
-    EXPECT_EQ(Line(1, false, L"\\\\server\\share\\\\", L"\"D:\\\""),
+    EXPECT_EQ(Line(1, true, L"\\\\server\\share\\\\", L"\"D:\\\""),
               L"WINMERGE.exe \"\\\\server\\share\\\\\\\\\" \"D:\\\\\"");
     // A quote that does not wrap the whole text, or a control character, can't be a path.
     EXPECT_EQ(Line(0, false, L"\"C:\\a.txt", L"C:\\b.txt"), L"<none>");
@@ -112,7 +112,7 @@ TEST(CompareCommand, EveryToolReceivesExactlyThePickedPaths) {
                 text = expanded;
             }
             auto args = fakes::SplitCommandLine(text);
-            const bool withSwitch = sub && tool != kFcCommand;
+            const bool withSwitch = tool == kWinDiff ? sub : tool == kWinMerge && !sub;
             ASSERT_EQ(args.size(), withSwitch ? 4u : 3u) << text;
             EXPECT_EQ(args[args.size() - 2], first) << text;
             EXPECT_EQ(args[args.size() - 1], second) << text;

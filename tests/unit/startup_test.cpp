@@ -51,7 +51,7 @@ TEST_F(StartupTest, StoredToolIsSelectedAndWrittenBack) {
 
 TEST_F(StartupTest, SecondStartLaunchesTheToolAndClearsTheFirstPath) {
     store.Put(L"FileName", L"C:\\work\\old");
-    store.Put(L"SubFlg", L"1");
+    store.Put(L"SubFlg", L"");
     store.Put(L"SelectExe", L"1");
     EXPECT_EQ(Start(L"C:\\work\\new"), StartupOutcome::EndProgram);
     ASSERT_EQ(platform.started.size(), 1u);
@@ -208,7 +208,7 @@ constexpr std::wstring_view kOwnPick = L"\"C:\\first pick\"";
 
 TEST_F(StartupTest, PairsPickedTogetherLeaveTheWaitingPickAlone) {
     store.Put(L"FileName", L"\"C:\\first pick\"");
-    store.Put(L"SubFlg", L"1");
+    store.Put(L"SubFlg", L"");
     store.Put(L"SelectExe", L"1");
     EXPECT_EQ(Start(L"\"C:\\my docs\\a b.txt\" D:\\"), StartupOutcome::EndProgram);
     EXPECT_FALSE(window.Model().loaded);
