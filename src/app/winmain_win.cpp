@@ -6,12 +6,12 @@
 #include "launch/startup.h"
 #include "main_window/main_window_win.h"
 #include "path_dialog/path_dialog_win.h"
+#include "platform/install_probe_win.h"
+#include "platform/program_end_win.h"
 #include "platform/registry_store_win.h"
 #include "platform/registry_watch_win.h"
-#include "platform/program_end_win.h"
 #include "platform/system_win.h"
 #include "platform/window_win.h"
-#include "platform/install_probe_win.h"
 
 namespace duomira {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "help_window/usage_text.h"
 #include "help_window/help_window_ids.h"
+#include "help_window/usage_text.h"
 #include "platform/layout.h"
 #include "platform/program_end_win.h"
 

@@ -1,8 +1,8 @@
 // Implements MainWindowHost (main_window/main_window.h) as a Win32 window.
 #include "main_window/main_window_win.h"
 
-#include "main_window/main_window_layout.h"
 #include "main_window/main_window_ids.h"
+#include "main_window/main_window_layout.h"
 #include "platform/program_end_win.h"
 #include "platform/trace_win.h"
 #include "../res/resource.h"

@@ -13,8 +13,8 @@
 #include <string_view>
 
 #include "launch/settings_store.h"
-#include "main_window/main_window.h"
 #include "launch/tool_detect.h"
+#include "main_window/main_window.h"
 
 namespace duomira {
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "path_dialog/path_dialog_layout.h"
 #include "path_dialog/path_dialog_ids.h"
+#include "path_dialog/path_dialog_layout.h"
 #include "platform/program_end_win.h"
 #include "platform/trace_win.h"
 #include "../res/resource.h"

@@ -1,5 +1,4 @@
 // Implements StartupPlatform (launch/startup.h): processes, files, code pages, messages.
-#include "platform/program_end_win.h"
 #include "platform/system_win.h"
 
 #include <windows.h>
@@ -10,10 +9,10 @@
 #include <vector>
 
 #include "launch/compare_command.h"
+#include "platform/program_end_win.h"
 #include "platform/program_search_win.h"
 #include "platform/trace_win.h"
 #include "platform/unique_handle_win.h"
-#include "platform/window_win.h"
 
 namespace duomira {
 

@@ -5,8 +5,8 @@
 
 #include "fakes.h"
 #include "main_window/main_window.h"
-#include "main_window/main_window_layout.h"
 #include "main_window/main_window_ids.h"
+#include "main_window/main_window_layout.h"
 
 namespace duomira {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "fakes.h"
 #include "path_dialog/path_dialog.h"
-#include "path_dialog/path_dialog_layout.h"
 #include "path_dialog/path_dialog_ids.h"
+#include "path_dialog/path_dialog_layout.h"
 
 namespace duomira {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "fakes.h"
 #include "launch/startup.h"
-#include "main_window/main_window.h"
 #include "launch/tool_detect.h"
+#include "main_window/main_window.h"
 
 namespace duomira {
 namespace {

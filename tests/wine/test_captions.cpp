@@ -5,9 +5,9 @@
 
 #include "common/expected_texts.h"
 #include "driver.h"
+#include "help_window/help_window_ids.h"
 #include "main_window/main_window_ids.h"
 #include "path_dialog/path_dialog_ids.h"
-#include "help_window/help_window_ids.h"
 
 using namespace duomira::wine;
 namespace ids = duomira::ids;

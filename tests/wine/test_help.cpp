@@ -7,8 +7,8 @@
 
 #include "common/expected_texts.h"
 #include "driver.h"
-#include "main_window/main_window_ids.h"
 #include "help_window/help_window_ids.h"
+#include "main_window/main_window_ids.h"
 
 using namespace duomira::wine;
 namespace ids = duomira::ids;
