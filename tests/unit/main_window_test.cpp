@@ -113,6 +113,23 @@ TEST_F(MainWindowTest, OptionChoiceIsStoredAndGreysTheBoxForFc) {
     EXPECT_FALSE(window.SelectOption(3));
 }
 
+TEST_F(MainWindowTest, BoxIsGreyedWhileTheSelectedToolIgnoresIt) {
+    fakes::FakePlatform files;
+    files.existingFiles = {L"C:\\Program Files\\Meld\\Meld.exe"};
+    MainWindow shown{store, shared, host, &files};
+    store.Put(L"WinDiffPath", L"C:\\Program Files\\Meld\\Meld.exe");
+    ASSERT_TRUE(shown.SelectOption(0));
+    ASSERT_TRUE(shown.ShowModeless());
+    EXPECT_FALSE(shown.Model().checkEnabled);
+    EXPECT_TRUE(shown.Model().checkTicked);
+    ASSERT_TRUE(shown.Option1_Click(1));  // WinMerge never stored: the detected one
+    EXPECT_TRUE(shown.Model().checkEnabled);
+    // The tool path dialog's OK confirms new paths.
+    store.Put(L"WinMergePath", L"TortoiseGitMerge");
+    ASSERT_TRUE(shown.SetOptionCaptions({L"a", L"b", L"c"}));
+    EXPECT_FALSE(shown.Model().checkEnabled);
+}
+
 TEST_F(MainWindowTest, WaitingEndsOnlyWhenFileNameIsCleared) {
     store.Put(L"FileName", L"C:\\a.txt");
     store.Put(L"SubFlg", L"1");
