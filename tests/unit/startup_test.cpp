@@ -213,7 +213,7 @@ TEST_F(StartupTest, PairsTheToolCantTakeAreRefusedAndTheFirstPickWaitsOn) {
     platform.pairing.log = &store.log;
     store.Put(L"FileName", L"C:\\dir");
     EXPECT_EQ(Start(L"C:\\b.txt"), StartupOutcome::EndProgram);
-    EXPECT_EQ(platform.messages, std::vector<std::wstring>{std::wstring(kFilesOnlyMessage)});
+    EXPECT_EQ(platform.messages, std::vector<std::wstring>{std::wstring(expected::kFilesOnly)});
     EXPECT_EQ(store.Stored(L"FileName"), L"C:\\dir");
     // The folder is looked at outside the lock.
     const auto look = std::find(store.log.begin(), store.log.end(), L"look:C:\\dir");
@@ -230,7 +230,7 @@ TEST_F(StartupTest, PairsTheToolCantTakeAreRefusedAndTheFirstPickWaitsOn) {
     store.Put(L"FileName", L"C:\\100%\\a.txt");
     platform.messages.clear();
     EXPECT_EQ(Start(L"C:\\b.txt"), StartupOutcome::EndProgram);
-    EXPECT_EQ(platform.messages, std::vector<std::wstring>{std::wstring(kScriptPathMessage)});
+    EXPECT_EQ(platform.messages, std::vector<std::wstring>{std::wstring(expected::kScriptPath)});
     EXPECT_EQ(store.Stored(L"FileName"), L"C:\\100%\\a.txt");
     EXPECT_EQ(Start(L"C:\\b!.txt C:\\c.txt"), StartupOutcome::EndProgram);
     EXPECT_EQ(platform.messages.size(), 2u);

@@ -641,8 +641,8 @@ DUOMIRA_WINE_TEST(main_window, acceptance_compare_two_folders_with_winmerge) {
     CHECK(WaitUntil([&] { return !ReadFakeLog(log).empty(); }, 5000));
     const std::vector<FakeRecord> started = ReadFakeLog(log);
     REQUIRE_EQ(started.size(), 1u);
-    CHECK_EQ(started[0].commandLine, FakeTool() + L" -r " + Quoted(a) + L" " + Quoted(b));
-    CHECK_EQ(started[0].args, (std::vector<std::wstring>{FakeTool(), L"-r", a, b}));
+    CHECK_EQ(started[0].commandLine, FakeTool() + L" " + Quoted(a) + L" " + Quoted(b));
+    CHECK_EQ(started[0].args, (std::vector<std::wstring>{FakeTool(), a, b}));
     CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
     CHECK_EQ(ReadStoredSetting(L"SubFlg"), L"");
     Note("the window went " + Ms(end.FirstAfterSecondMs()) + " after the second pick ended");

@@ -192,8 +192,8 @@ DUOMIRA_WINE_TEST(startup, second_start_launches_tool_and_ends_pairing) {
     const std::vector<Case> cases{
         {L"0", L"", L"C:\\work\\old\\list.txt", L"C:\\work\\new\\list.txt", L" "},
         {L"0", L"1", L"C:\\work\\old", L"C:\\work\\new", L" -D "},
-        {L"1", L"", L"C:\\work\\old\\list.txt", L"C:\\work\\new\\list.txt", L" "},
-        {L"1", L"1", L"C:\\work\\old", L"C:\\work\\new", L" -r "},
+        {L"1", L"", L"C:\\work\\old", L"C:\\work\\new", L" -r "},
+        {L"1", L"1", L"C:\\work\\old\\list.txt", L"C:\\work\\new\\list.txt", L" "},
     };
     double slowestEndMs = 0;
     for (const Case& c : cases) {
