@@ -50,17 +50,12 @@ TEST(CompareCommand, FollowsTheProgramTheToolPathNamesInEitherRow) {
         {L"winmerge", 1, true, L" "},
         {L"\"C:\\Program Files\\Meld\\Meld.exe\"", 0, true, L" "},
         {L"MeldConsole.exe --newtab", 1, false, L" "},  // switches of its own stay
-        {L"BCompare.exe", 0, true, L" "},
-        {L"BComp.com", 1, false, L" "},
         {L"KDiff3.EXE", 1, false, L" "},
-        {L"Code.exe", 0, true, L" --diff "},
         {L"\"C:\\VS\\Code - Insiders.exe\"", 1, false, L" --diff "},
-        {L"D:\\VSCodium.exe", 1, false, L" --diff "},
         {L"C:\\VS\\bin\\code.cmd", 0, false, L" --diff "},
         {L"p4merge", 1, false, L" "},
         {L"C:\\tools\\xWinMergeU.exe", 0, true, L" -D "},  // another program: its row's form
         {L"C:\\tools\\cmp.exe", 1, false, L" -r "},
-        {L"C:\\tools\\cmp.exe", 1, true, L" "},
         {L"C:\\Program Files\\Meld\\Meld.exe", 0, true, L" -D "},  // program: C:\Program
     };
     for (const Case& c : cases) {
@@ -69,11 +64,9 @@ TEST(CompareCommand, FollowsTheProgramTheToolPathNamesInEitherRow) {
         EXPECT_EQ(Line(c.row, c.subFlgSet, L"C:\\old", L"C:\\new\\", tools),
                   c.tool + std::wstring(c.between) + L"\"C:\\old\" \"C:\\new\\\\\"");
     }
-    const std::array<std::wstring, 3> tortoise{L"TortoiseGitMerge.exe", L"tortoisemerge", L""};
-    EXPECT_EQ(Line(0, true, L"C:\\a b.txt", L"C:\\new\\", tortoise),
-              L"TortoiseGitMerge.exe /base:\"C:\\a b.txt\" /mine:\"C:\\new\\\\\"");
-    EXPECT_EQ(Line(1, false, L"C:\\a", L"C:\\b", tortoise),
-              L"tortoisemerge /base:\"C:\\a\" /mine:\"C:\\b\"");
+    const std::array<std::wstring, 3> tortoise{L"", L"tortoisemerge", L""};
+    EXPECT_EQ(Line(1, true, L"C:\\a b.txt", L"C:\\new\\", tortoise),
+              L"tortoisemerge /base:\"C:\\a b.txt\" /mine:\"C:\\new\\\\\"");
     EXPECT_EQ(ProgramAboveBin(L"C:\\VS Code\\Bin\\CODE-insiders.cmd"),
               L"C:\\VS Code\\Code - Insiders.exe");
     EXPECT_EQ(ProgramAboveBin(L"C:\\VS Code\\code.cmd"), std::nullopt);

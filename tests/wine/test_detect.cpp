@@ -123,7 +123,7 @@ DUOMIRA_WINE_TEST(detect, installed_winmerge_is_the_first_tool_and_gets_both_pat
     ClickButton(RequireChild(dialog, ids::kPathCommand4));
 
     FakeRecord tool = RunSecondAndReadTool(log);
-    CHECK_EQ(tool.args, (std::vector<std::wstring>{winMerge.Program(), L"C:\\work\\a.txt",
+    CHECK_EQ(tool.args, (std::vector<std::wstring>{winMerge.Program(), L"-r", L"C:\\work\\a.txt",
                                                    L"C:\\work\\b.txt"}));
     CHECK(first.process.WaitForExit(5000));
     // Chosen by the option button's own handler; the detected path is not stored.

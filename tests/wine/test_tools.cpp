@@ -38,20 +38,20 @@ DUOMIRA_WINE_TEST(tools, each_program_gets_its_own_line) {
     SetWriteTime(newer, 133'100'000'000'000'000ull);
     WriteStoredSetting(L"WinDiffPath", meld);
     WriteStoredSetting(L"WinMergePath", dir + L"\\VS Code\\bin\\code.cmd");
-    WriteStoredSetting(L"SelectExe", L"0");
+    WriteStoredSetting(L"SelectExe", L"1");
     WriteStoredSetting(L"SubFlg", L"1");
     const std::wstring log = UseFreshFakeLog();
 
-    // Two at once, the newer first: Meld gets the older on the left and no -D.
-    Process together = StartDuomira(Quoted(newer) + L" " + Quoted(older), dir);
-    CHECK(together.WaitForExit(10000));
+    // Two at once, the newer first: the program in the folder above bin gets
+    // the older on the left, in an ordinary environment.
+    CHECK(StartDuomira(Quoted(newer) + L" " + Quoted(older), dir).WaitForExit(10000));
     std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
     REQUIRE_EQ(records.size(), 1u);
-    CHECK_EQ(records[0].args, (std::vector<std::wstring>{meld, older, newer}));
+    CHECK_EQ(records[0].args, (std::vector<std::wstring>{code, L"--diff", older, newer}));
+    CHECK_EQ(records[0].noCwdSwitch, L"1");
 
-    // VS Code, named by its bin\code.cmd, is given a folder: a message, and
-    // the first pick waits on for another tool.
-    WriteStoredSetting(L"SelectExe", L"1");
+    // Given a folder, VS Code is refused with a message and the first pick
+    // waits on; with Meld chosen, the next pick completes it (without -D).
     WaitingStart waiting = StartWaiting(Quoted(dir));
     Process second = StartDuomira(Quoted(older), dir);
     std::optional<MessageBoxInfo> box = WaitForMessageBox(second.Id(), 10000);
@@ -60,17 +60,10 @@ DUOMIRA_WINE_TEST(tools, each_program_gets_its_own_line) {
     PressMessageBoxOk(box->window);
     CHECK(second.WaitForExit(5000));
     CHECK_EQ(ReadStoredSetting(L"FileName"), Quoted(dir));
-    CHECK(waiting.process.IsRunning());
-    duomira::wine::CloseWindow(waiting.main);
+    WriteStoredSetting(L"SelectExe", L"0");
+    CHECK(StartDuomira(Quoted(older), dir).WaitForExit(10000));
     CHECK(waiting.process.WaitForExit(5000));
-
-    // Two files: the program in the folder above bin compares them.
-    WaitingStart first = StartWaiting(Quoted(older));
-    Process pair = StartDuomira(Quoted(newer), dir);
-    CHECK(first.process.WaitForExit(10000));
     records = WaitForFakeRecords(log, 2);
     REQUIRE_EQ(records.size(), 2u);
-    CHECK_EQ(records[1].exe, code);
-    CHECK_EQ(records[1].args, (std::vector<std::wstring>{code, L"--diff", older, newer}));
-    CHECK_EQ(records[1].noCwdSwitch, L"1");
+    CHECK_EQ(records[1].args, (std::vector<std::wstring>{meld, dir, older}));
 }
