@@ -113,16 +113,14 @@ class FakePlatform : public StartupPlatform {
         return false;
     }
     std::vector<std::wstring> folders;
-    std::map<std::wstring, std::uint64_t, std::less<>> writeTimes;
+    std::map<std::wstring, std::uint64_t, std::less<>> writeTimes;  // none: can't be read
     bool IsFolder(std::wstring_view path) override {
         if (log) log->push_back(L"look:" + std::wstring(path));
         return std::find(folders.begin(), folders.end(), path) != folders.end();
     }
     std::optional<std::uint64_t> LastWriteTime(std::wstring_view path) override {
-        if (log) log->push_back(L"look:" + std::wstring(path));
         auto it = writeTimes.find(path);
-        if (it == writeTimes.end()) return std::nullopt;
-        return it->second;
+        return it == writeTimes.end() ? std::nullopt : std::optional(it->second);
     }
     std::optional<std::wstring> ShortPath(std::wstring_view path) override {
         auto it = shortNames.find(std::wstring(path));

@@ -118,15 +118,13 @@ TEST_F(MainWindowTest, BoxIsGreyedWhileTheSelectedToolIgnoresIt) {
     files.existingFiles = {L"C:\\Program Files\\Meld\\Meld.exe"};
     MainWindow shown{store, shared, host, &files};
     store.Put(L"WinDiffPath", L"C:\\Program Files\\Meld\\Meld.exe");
-    ASSERT_TRUE(shown.SelectOption(0));
     ASSERT_TRUE(shown.ShowModeless());
     EXPECT_FALSE(shown.Model().checkEnabled);
-    EXPECT_TRUE(shown.Model().checkTicked);
-    ASSERT_TRUE(shown.Option1_Click(1));  // WinMerge never stored: the detected one
-    EXPECT_TRUE(shown.Model().checkEnabled);
-    // The tool path dialog's OK confirms new paths.
-    store.Put(L"WinMergePath", L"TortoiseGitMerge");
+    store.Put(L"WinDiffPath", L"WINDIFF.exe");  // confirmed in the tool path dialog
     ASSERT_TRUE(shown.SetOptionCaptions({L"a", L"b", L"c"}));
+    EXPECT_TRUE(shown.Model().checkEnabled);
+    store.Put(L"WinMergePath", L"TortoiseGitMerge");
+    ASSERT_TRUE(shown.Option1_Click(1));
     EXPECT_FALSE(shown.Model().checkEnabled);
 }
 

@@ -209,41 +209,31 @@ TEST_F(StartupTest, PairsTheToolCantTakeAreRefusedAndTheFirstPickWaitsOn) {
     store.Put(L"WinMergePath", L"C:\\VS Code\\bin\\code.cmd");
     platform.existingFiles = {L"C:\\VS Code\\bin\\code.cmd", L"C:\\VS Code\\Code.exe"};
     platform.folders = {L"C:\\dir"};
-    platform.log = &store.log;
-    platform.pairing.log = &store.log;
+    platform.log = platform.pairing.log = &store.log;
     store.Put(L"FileName", L"C:\\dir");
-    EXPECT_EQ(Start(L"C:\\b.txt"), StartupOutcome::EndProgram);
-    EXPECT_EQ(platform.messages, std::vector<std::wstring>{std::wstring(expected::kFilesOnly)});
+    Start(L"C:\\b.txt");
     EXPECT_EQ(store.Stored(L"FileName"), L"C:\\dir");
     // The folder is looked at outside the lock.
     const auto look = std::find(store.log.begin(), store.log.end(), L"look:C:\\dir");
     EXPECT_EQ(std::find(store.log.begin(), look, L"unlock") + 1, look);
     store.Put(L"FileName", L"C:\\a.txt");
-    EXPECT_EQ(Start(L"C:\\b.txt"), StartupOutcome::EndProgram);
+    Start(L"C:\\b.txt");
+    // Another script never gets a path that its interpreter would change.
+    store.Put(L"WinMergePath", L"C:\\tools\\diff.CMD");
+    Start(L"C:\\b!.txt C:\\c.txt");
+    EXPECT_EQ(platform.messages, (std::vector<std::wstring>{std::wstring(expected::kFilesOnly),
+                                                            std::wstring(expected::kScriptPath)}));
     ASSERT_EQ(platform.started.size(), 1u);
     EXPECT_EQ(platform.started[0].commandLine,
               L"\"C:\\VS Code\\Code.exe\" --diff \"C:\\a.txt\" \"C:\\b.txt\"");
-    EXPECT_EQ(store.Stored(L"FileName"), L"");
-
-    // Another script never gets a path that its interpreter would change.
-    store.Put(L"WinMergePath", L"C:\\tools\\diff.CMD");
-    store.Put(L"FileName", L"C:\\100%\\a.txt");
-    platform.messages.clear();
-    EXPECT_EQ(Start(L"C:\\b.txt"), StartupOutcome::EndProgram);
-    EXPECT_EQ(platform.messages, std::vector<std::wstring>{std::wstring(expected::kScriptPath)});
-    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\100%\\a.txt");
-    EXPECT_EQ(Start(L"C:\\b!.txt C:\\c.txt"), StartupOutcome::EndProgram);
-    EXPECT_EQ(platform.messages.size(), 2u);
-    EXPECT_EQ(platform.started.size(), 1u);
 
     // Two at once: the older goes left; equal times keep the order.
     store.Put(L"SelectExe", L"0");
-    platform.writeTimes = {{L"C:\\new.txt", 200}, {L"C:\\old.txt", 100}, {L"C:\\same.txt", 200}};
-    Start(L"C:\\new.txt C:\\old.txt");
-    Start(L"C:\\new.txt C:\\same.txt");
+    platform.writeTimes = {{L"C:\\b.txt", 200}, {L"C:\\a.txt", 100}, {L"C:\\c.txt", 200}};
+    for (auto pair : {L"C:\\b.txt C:\\a.txt", L"C:\\b.txt C:\\c.txt"}) Start(pair);
     ASSERT_EQ(platform.started.size(), 3u);
-    EXPECT_EQ(platform.started[1].commandLine, L"WINDIFF.exe \"C:\\old.txt\" \"C:\\new.txt\"");
-    EXPECT_EQ(platform.started[2].commandLine, L"WINDIFF.exe \"C:\\new.txt\" \"C:\\same.txt\"");
+    EXPECT_EQ(platform.started[1].commandLine, L"WINDIFF.exe \"C:\\a.txt\" \"C:\\b.txt\"");
+    EXPECT_EQ(platform.started[2].commandLine, L"WINDIFF.exe \"C:\\b.txt\" \"C:\\c.txt\"");
 }
 
 constexpr std::wstring_view kOwnPick = L"\"C:\\first pick\"";

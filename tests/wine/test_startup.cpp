@@ -359,3 +359,44 @@ DUOMIRA_WINE_TEST(startup, first_start_with_bad_tool_index_ends_by_its_timer) {
     Note("ended " + std::to_string(static_cast<int>(sinceMessage.ElapsedMs())) + " ms after the message appeared");
     CHECK_EQ(ReadStoredSetting(L"FileName").value_or(L""), L"");
 }
+
+// Other comparison programs, named by the tool path: stand-ins under their names.
+DUOMIRA_WINE_TEST(startup, each_program_named_gets_its_own_line) {
+    const std::wstring dir = TestTempDir(), meld = dir + L"\\Meld.exe";
+    const std::wstring code = dir + L"\\VS Code\\Code.exe";
+    REQUIRE(WriteFileBytes(MakeDirs(dir + L"\\VS Code\\bin") + L"\\code.cmd", "@exit /b 1\r\n"));
+    REQUIRE(CopyFileW(FakeTool().c_str(), meld.c_str(), FALSE));
+    REQUIRE(CopyFileW(FakeTool().c_str(), code.c_str(), FALSE));
+    const std::wstring older = dir + L"\\older.txt", newer = dir + L"\\newer.txt";
+    REQUIRE(WriteFileBytes(older, "old"));
+    Sleep(100);  // well beyond the file system's time step
+    REQUIRE(WriteFileBytes(newer, "new"));
+    WriteStoredSetting(L"WinDiffPath", meld);
+    WriteStoredSetting(L"WinMergePath", dir + L"\\VS Code\\bin\\code.cmd");
+    WriteStoredSetting(L"SelectExe", L"1");
+    WriteStoredSetting(L"SubFlg", L"1");
+    const std::wstring log = UseFreshFakeLog();
+
+    // Two at once, the newer first: the program in the folder above bin gets
+    // the older on the left.
+    CHECK(StartDuomira(Quoted(newer) + L" " + Quoted(older), dir).WaitForExit(10000));
+    std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
+    REQUIRE_EQ(records.size(), 1u);
+    CHECK_EQ(records[0].args, (std::vector<std::wstring>{code, L"--diff", older, newer}));
+
+    // Given a folder, VS Code is refused with a message and the first pick
+    // waits on; with Meld chosen, the next pick completes it (without -D).
+    WaitingStart waiting = StartWaiting(Quoted(dir));
+    Process second = StartDuomira(Quoted(older), dir);
+    std::optional<MessageBoxInfo> box = WaitForMessageBox(second.Id(), 10000);
+    REQUIRE(box.has_value());
+    CHECK_EQ(box->text, duomira::expected::kFilesOnly);
+    PressMessageBoxOk(box->window);
+    CHECK(second.WaitForExit(5000));
+    WriteStoredSetting(L"SelectExe", L"0");
+    CHECK(StartDuomira(Quoted(older), dir).WaitForExit(10000));
+    CHECK(waiting.process.WaitForExit(5000));
+    records = WaitForFakeRecords(log, 2);
+    REQUIRE_EQ(records.size(), 2u);
+    CHECK_EQ(records[1].args, (std::vector<std::wstring>{meld, dir, older}));
+}
