@@ -130,7 +130,8 @@ std::optional<std::wstring> ProgramAboveBin(std::wstring_view program) {
     if (folder.empty()) return std::nullopt;
     folder.remove_suffix(1);  // its backslash
     const std::wstring_view bin = FileNameOf(folder);
-    if (!SameNoCase(bin, L"bin")) return std::nullopt;
+    // A bin with no folder above would name a program in the working folder.
+    if (!SameNoCase(bin, L"bin") || bin.size() == folder.size()) return std::nullopt;
     for (const auto& [script, above] : kBinScripts) {
         if (SameNoCase(fileName, script)) {
             return std::wstring(folder.substr(0, folder.size() - bin.size())) + std::wstring(above);

@@ -59,7 +59,9 @@ TEST(CompareCommand, FollowsTheProgramTheToolPathNamesInEitherRow) {
     const std::array<std::wstring, 3> tortoise{L"", L"tortoisemerge", L""};
     EXPECT_EQ(Line(1, true, L"C:\\a b.txt", L"C:\\new\\", tortoise),
               L"tortoisemerge /base:\"C:\\a b.txt\" /mine:\"C:\\new\\\\\"");
-    EXPECT_EQ(ProgramAboveBin(L"C:\\VS Code\\code.cmd"), std::nullopt);
+    for (auto script : {L"C:\\VS Code\\code.cmd", L"bin\\code.cmd"}) {
+        EXPECT_EQ(ProgramAboveBin(script), std::nullopt) << script;
+    }
 }
 
 TEST(CompareCommand, QuotedArgumentAndDriveRootAreMended) {
