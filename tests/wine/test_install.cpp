@@ -108,7 +108,8 @@ DUOMIRA_WINE_TEST(install, silent_install_pair_upgrade_and_uninstall) {
     CHECK(pick(second).WaitForExit(10000));
     const std::vector<FakeRecord> records = WaitForFakeRecords(log, 1, 10000);
     REQUIRE_EQ(records.size(), 1u);
-    CHECK_EQ(records[0].args, (std::vector<std::wstring>{ExePath(L"fake_tool.exe"), first, second}));
+    CHECK_EQ(records[0].args,
+             (std::vector<std::wstring>{ExePath(L"fake_tool.exe"), L"-r", first, second}));
     CHECK(waiting.WaitForExit(10000));
 
     // Upgrade in place while a first pick waits: silent setup closes it and

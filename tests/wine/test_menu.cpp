@@ -337,7 +337,7 @@ DUOMIRA_WINE_TEST(menu, entry_command_hands_picked_items_to_duomira) {
         CHECK(first.WaitForExit(5000));
         const std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
         REQUIRE_EQ(records.size(), 1u);
-        CHECK_EQ(records[0].args, (std::vector<std::wstring>{ExePath(L"fake_tool.exe"), pair.first, pair.second}));
+        CHECK_EQ(records[0].args, (std::vector<std::wstring>{ExePath(L"fake_tool.exe"), L"-r", pair.first, pair.second}));
         CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
     }
 }
