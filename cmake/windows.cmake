@@ -35,11 +35,24 @@ foreach(fake_source ${DUOMIRA_FAKE_SOURCES})
 endforeach()
 
 if(DUOMIRA_DRIVER_SOURCES)
+  # GoogleTest for the driver, built with this toolchain from Debian's sources
+  # (package googletest); its own code compiles without our warnings.
+  set(DUOMIRA_GTEST_DIR /usr/src/googletest/googletest CACHE PATH "GoogleTest's sources")
+  if(NOT EXISTS ${DUOMIRA_GTEST_DIR}/src/gtest-all.cc)
+    message(FATAL_ERROR "no GoogleTest sources in ${DUOMIRA_GTEST_DIR}: install googletest "
+                        "(scripts/install-deps.sh)")
+  endif()
+  add_library(duomira_gtest STATIC ${DUOMIRA_GTEST_DIR}/src/gtest-all.cc)
+  target_include_directories(duomira_gtest PUBLIC ${DUOMIRA_GTEST_DIR}/include)
+  target_include_directories(duomira_gtest PRIVATE ${DUOMIRA_GTEST_DIR})
+  target_compile_options(duomira_gtest PRIVATE -w)
+
   add_executable(duomira_driver ${DUOMIRA_DRIVER_SOURCES})
   target_include_directories(duomira_driver PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests
                                                   ${PROJECT_SOURCE_DIR}/tests/wine)
   target_link_options(duomira_driver PRIVATE -municode ${DUOMIRA_STATIC_LINK})
-  target_link_libraries(duomira_driver PRIVATE duomira_core ${DUOMIRA_WIN_LIBS} psapi ole32 uuid)
+  target_link_libraries(duomira_driver PRIVATE duomira_core duomira_gtest ${DUOMIRA_WIN_LIBS} psapi ole32
+                                                uuid)
   add_dependencies(duomira_driver Duomira ${DUOMIRA_TEST_PROGRAMS})
 
   # One Xvfb display and one fresh Wine prefix serve the whole run (a fixture);

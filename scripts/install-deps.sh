@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   cmake make g++ libgtest-dev                      # the portable core and its unit tests
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev  # Duomira.exe
+  googletest                                       # the Wine tests' framework, built for Windows
   wine wine64 fonts-wine xvfb xauth x11-utils                       # running it
   locales fonts-ipafont-gothic imagemagick zip unzip python3  # Japanese text, screenshots, package
   nsis                                                         # the setup program

@@ -1,9 +1,25 @@
-// The Win32 test driver: a tiny test registry, checks, and helpers that start
+// The Win32 test driver: GoogleTest tests with helpers that start
 // Duomira.exe and watch it from outside (processes, windows, the registry,
-// files, screenshots). Runs under Wine, one group per call:
+// files, screenshots). Runs under Wine, one group (test suite) per call:
 //
-//   duomira_driver.exe --group GROUP [--test NAME] --exe-dir DIR --artifacts DIR
-//   duomira_driver.exe --list
+//   duomira_driver.exe --gtest_filter=GROUP.* --exe-dir DIR --artifacts DIR
+//   duomira_driver.exe --gtest_list_tests
+//
+// Writing a test (GoogleTest; tests/wine/test_GROUP.cpp holds the tests of
+// group GROUP, which CTest runs as wine_GROUP):
+//   TEST(group, name) { ... }
+//   EXPECT_TRUE(cond), EXPECT_EQ(a, b)  a check: on failure the test is marked
+//       failed and goes on; `<< text` adds to the failure message
+//   ASSERT_TRUE(cond), ASSERT_EQ(a, b)  a requirement: on failure the whole test
+//       ends, also from inside a helper or a lambda (the driver throws every
+//       fatal failure); where ASSERT does not compile (a function that returns
+//       a value, a constructor) write `if (!cond) Abort(message);`
+//   SCOPED_TRACE(text)  names the case of a table-driven test in its failures
+//   Note(text)          a line of information in the output, not a failure
+//   Abort(message)      fails and ends the test; the helpers below that can't
+//       go on (Require*, StartProcess, StartWaiting, ...) end it the same way
+// Compare an unsigned value (DWORD, size_t) with an unsigned literal (0u), and
+// brace an EXPECT_* under an `if` (both warn otherwise).
 //
 // --exe-dir holds Duomira.exe and the fake_*.exe programs (default: the
 // driver's own folder); --artifacts receives screenshots, per-test temporary
@@ -12,20 +28,19 @@
 //
 // Each test runs from a clean state: no Duomira.exe or fake_*.exe process
 // left over, no key HKCU\Software\VB and VBA Program Settings\Duomira, and no
-// DUOMIRA_FAKE_LOG in the driver's environment. A test that runs longer than
-// kTestTimeoutMs ends the whole run as failed.
-//
-// Output: "[ ok ] group.name (N ms)" or "[FAIL] group.name (N ms)" followed by
-// its messages, then one closing line "N passed, N failed". Exit code 0 only
-// when every test passed and at least one ran.
+// DUOMIRA_FAKE_LOG in the driver's environment. A failed test leaves a
+// screenshot FAIL-group.name.bmp; a test that runs longer than kTestTimeoutMs
+// ends the whole run as failed.
 #pragma once
 
 #include <windows.h>
 
-#include <concepts>
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <source_location>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -44,20 +59,6 @@ using duomira::UniqueKernelHandle;
 using duomira::UniqueProcessInformation;
 using duomira::UniqueRegKey;
 
-// ---------------------------------------------------------------- registry of tests
-
-using TestFunction = void (*)();
-
-struct Registrar {
-    Registrar(const char* group, const char* name, TestFunction function);
-};
-
-#define DUOMIRA_WINE_TEST(group, name)                                                         \
-    static void duomira_wine_test_##group##_##name();                                          \
-    static const ::duomira::wine::Registrar duomira_wine_registrar_##group##_##name{           \
-        #group, #name, &duomira_wine_test_##group##_##name};                                   \
-    static void duomira_wine_test_##group##_##name()
-
 inline constexpr DWORD kTestTimeoutMs = 90'000;
 
 // ---------------------------------------------------------------- text
@@ -73,7 +74,7 @@ std::wstring FromCp932(std::string_view bytes);
 std::string ToOemCodePage(std::wstring_view text);
 std::wstring FromOemCodePage(std::string_view bytes);
 
-// A value as a check message shows it: strings quoted (wide ones as UTF-8),
+// A value as a message shows it: strings quoted (wide ones as UTF-8),
 // nullopt as "nullopt", numbers and bools plainly.
 std::string Show(std::wstring_view text);
 std::string Show(std::string_view text);
@@ -101,69 +102,14 @@ std::string Show(const std::vector<T>& values) {
     return out + "}";
 }
 
-// ---------------------------------------------------------------- checks
+// ---------------------------------------------------------------- failures
 
-// Thrown by REQUIRE and by helpers that can't go on; ends the current test.
-struct TestAbort {};
-
-// Marks the current test failed with a message "file:line: message".
-void RecordFailure(const char* file, int line, const std::string& message);
-// Adds a line to the current test's messages without failing it.
+// Records a fatal failure at the caller with message and ends the current
+// test. Never returns (the driver throws the failure).
+[[noreturn]] void Abort(const std::string& message,
+                        std::source_location where = std::source_location::current());
+// Adds a line to the output of the current test without failing it.
 void Note(const std::string& message);
-
-// While it lives, every failure message ends with "[text]": names the case of
-// a table-driven test.
-class Context {
-  public:
-    explicit Context(std::string text);
-    ~Context();
-    Context(const Context&) = delete;
-    Context& operator=(const Context&) = delete;
-};
-
-// Integers of any signedness compare by value (DWORD against int, say).
-template <typename T>
-concept PlainInteger = std::integral<T> && !std::same_as<T, bool> && !std::same_as<T, char> &&
-                       !std::same_as<T, wchar_t> && !std::same_as<T, char8_t> &&
-                       !std::same_as<T, char16_t> && !std::same_as<T, char32_t>;
-
-template <typename A, typename B>
-bool Equal(const A& a, const B& b) {
-    if constexpr (PlainInteger<A> && PlainInteger<B>)
-        return std::cmp_equal(a, b);
-    else
-        return a == b;
-}
-
-template <typename A, typename B>
-bool CheckEqual(const A& a, const B& b, const char* exprA, const char* exprB, const char* file,
-                int line) {
-    if (Equal(a, b)) return true;
-    RecordFailure(file, line,
-                  std::string(exprA) + " == " + exprB + "\n      left:  " + Show(a) +
-                      "\n      right: " + Show(b));
-    return false;
-}
-
-#define CHECK(cond)                                                                       \
-    ((cond) ? true : (::duomira::wine::RecordFailure(__FILE__, __LINE__, "CHECK(" #cond ")"), false))
-#define CHECK_EQ(a, b) ::duomira::wine::CheckEqual((a), (b), #a, #b, __FILE__, __LINE__)
-#define REQUIRE(cond)                                                                        \
-    do {                                                                                     \
-        if (!(cond)) {                                                                       \
-            ::duomira::wine::RecordFailure(__FILE__, __LINE__, "REQUIRE(" #cond ")");       \
-            throw ::duomira::wine::TestAbort{};                                              \
-        }                                                                                    \
-    } while (0)
-#define REQUIRE_EQ(a, b)                                                                \
-    do {                                                                                \
-        if (!CHECK_EQ(a, b)) throw ::duomira::wine::TestAbort{};                        \
-    } while (0)
-#define FAIL(message)                                                                   \
-    do {                                                                                \
-        ::duomira::wine::RecordFailure(__FILE__, __LINE__, (message));                  \
-        throw ::duomira::wine::TestAbort{};                                             \
-    } while (0)
 
 // ---------------------------------------------------------------- run context
 

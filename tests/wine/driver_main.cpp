@@ -18,30 +18,14 @@
 namespace duomira::wine {
 namespace {
 
-struct TestCase {
-    std::string group;
-    std::string name;
-    TestFunction function;
-};
-
-std::vector<TestCase>& Tests() {
-    static std::vector<TestCase> tests;
-    return tests;
-}
-
-// What the runner knows about the test in progress. The watchdog thread reads
+// What the driver keeps about the test in progress. The watchdog thread reads
 // it too, hence the lock.
 struct RunState {
     std::mutex lock;
     std::string testName;
-    bool failed = false;
-    std::vector<std::string> messages;
-    std::vector<std::string> contexts;
     bool tempDirReady = false;
     std::wstring tempDir;
     int fakeLogCount = 0;
-    int passed = 0;
-    int failedCount = 0;
 };
 
 RunState& State() {
@@ -95,26 +79,6 @@ void KillLeftovers() {
         if (IsLeftoverProgram(process.exe)) KillProcessById(process.id);
 }
 
-void ResetForTest(const TestCase& test) {
-    SetEnvironmentVariableW(L"DUOMIRA_FAKE_LOG", nullptr);
-    RunState& state = State();
-    std::lock_guard guard(state.lock);
-    state.testName = test.group + "." + test.name;
-    state.failed = false;
-    state.messages.clear();
-    state.contexts.clear();
-    state.tempDirReady = false;
-    state.fakeLogCount = 0;
-}
-
-std::string FormatMs(double ms) { return std::to_string(static_cast<long long>(ms + 0.5)) + " ms"; }
-
-std::string MessagesText(const std::vector<std::string>& messages) {
-    std::string text;
-    for (const std::string& message : messages) text += "    " + message + "\n";
-    return text;
-}
-
 // Ends the run when one test takes too long: a hung test must not hang CTest.
 struct Watchdog {
     UniqueKernelHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
@@ -123,23 +87,16 @@ struct Watchdog {
     static DWORD WINAPI Watch(void* self) {
         auto* dog = static_cast<Watchdog*>(self);
         if (WaitForSingleObject(dog->done.get(), kTestTimeoutMs) == WAIT_OBJECT_0) return 0;
-        RunState& state = State();
         std::string name;
-        std::vector<std::string> messages;
-        int passed = 0;
-        int failed = 0;
         {
+            RunState& state = State();
             std::lock_guard guard(state.lock);
             name = state.testName;
-            messages = state.messages;
-            passed = state.passed;
-            failed = state.failedCount + 1;
         }
         SaveScreenshot(L"FAIL-" + FromUtf8(name));
-        Out("[FAIL] " + name + " (timed out after " + std::to_string(kTestTimeoutMs / 1000) + " s)\n" +
-            MessagesText(messages));
+        Out("[  FAILED  ] " + name + " (timed out after " + std::to_string(kTestTimeoutMs / 1000) +
+            " s)\n");
         KillLeftovers();
-        Out(std::to_string(passed) + " passed, " + std::to_string(failed) + " failed\n");
         ExitProcess(3);
     }
 
@@ -148,54 +105,59 @@ struct Watchdog {
         SetEvent(done.get());
         WaitForSingleObject(thread.get(), INFINITE);
     }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
 };
 
-void RunTest(const TestCase& test) {
-    ResetForTest(test);
-    Stopwatch watch;
-    {
-        Watchdog dog;
+// Around every test: the clean start (see driver.h), the watchdog, the
+// screenshot of a failure. A fatal failure (ASSERT_*, Abort) throws, so that
+// it ends the test also from inside a helper; GoogleTest catches it as a
+// failure reported already.
+class WineTestListener : public testing::EmptyTestEventListener {
+  public:
+    void OnTestStart(const testing::TestInfo& test) override {
+        SetEnvironmentVariableW(L"DUOMIRA_FAKE_LOG", nullptr);
+        {
+            RunState& state = State();
+            std::lock_guard guard(state.lock);
+            state.testName = std::string(test.test_suite_name()) + "." + test.name();
+            state.tempDirReady = false;
+            state.fakeLogCount = 0;
+        }
+        watchdog_.emplace();
         try {
             KillLeftovers();
             DeleteAppKey();
-            test.function();
-        } catch (const TestAbort&) {
-            // the failure is recorded already
-        } catch (const std::exception& error) {
-            RecordFailure(__FILE__, __LINE__, std::string("exception: ") + error.what());
-        } catch (...) {
-            RecordFailure(__FILE__, __LINE__, "unknown exception");
+        } catch (const testing::AssertionException&) {
+            // Recorded as a fatal failure: GoogleTest does not run the test.
         }
     }
-    double ms = watch.ElapsedMs();
-    RunState& state = State();
-    bool failed;
-    std::vector<std::string> messages;
-    {
-        std::lock_guard guard(state.lock);
-        failed = state.failed;
-        messages = state.messages;
-        (failed ? state.failedCount : state.passed) += 1;
+
+    // Not for the failures that GoogleTest reports itself ("unknown file"),
+    // such as an exception it caught: it reports them from its catch block.
+    void OnTestPartResult(const testing::TestPartResult& result) override {
+        if (result.fatally_failed() && result.file_name() != nullptr)
+            throw testing::AssertionException(result);
     }
-    if (failed) SaveScreenshot(L"FAIL-" + FromUtf8(state.testName));
-    Out(std::string(failed ? "[FAIL] " : "[ ok ] ") + state.testName + " (" + FormatMs(ms) + ")\n" +
-        MessagesText(messages));
-    KillLeftovers();
-}
+
+    void OnTestEnd(const testing::TestInfo& test) override {
+        watchdog_.reset();
+        if (test.result()->Failed())
+            SaveScreenshot(L"FAIL-" + FromUtf8(std::string(test.test_suite_name()) + "." +
+                                               test.name()));
+        KillLeftovers();
+    }
+
+  private:
+    std::optional<Watchdog> watchdog_;
+};
 
 int Usage() {
-    Out("usage: duomira_driver.exe --group GROUP [--test NAME] [--exe-dir DIR] [--artifacts DIR]\n"
-        "       duomira_driver.exe --list\n");
+    Out("usage: duomira_driver.exe [GoogleTest flags] [--exe-dir DIR] [--artifacts DIR]\n");
     return 2;
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------- registry of tests
-
-Registrar::Registrar(const char* group, const char* name, TestFunction function) {
-    Tests().push_back({group, name, function});
-}
 
 // ---------------------------------------------------------------- text
 
@@ -270,36 +232,18 @@ std::string Show(std::string_view text) {
     return out + "\"";
 }
 
-// ---------------------------------------------------------------- checks
+// ---------------------------------------------------------------- failures
 
-void RecordFailure(const char* file, int line, const std::string& message) {
-    std::string where = file;
-    where = where.substr(where.find_last_of("\\/") + 1);
-    RunState& state = State();
-    std::lock_guard guard(state.lock);
-    state.failed = true;
-    std::string text = where + ":" + std::to_string(line) + ": " + message;
-    for (const std::string& context : state.contexts) text += " [" + context + "]";
-    state.messages.push_back(text);
+void Abort(const std::string& message, std::source_location where) {
+    [&] { GTEST_FAIL_AT(where.file_name(), static_cast<int>(where.line())) << message; }();
+    // The listener has thrown the failure already; should it not have, this
+    // ends the test the same way.
+    throw testing::AssertionException(testing::TestPartResult(
+        testing::TestPartResult::kFatalFailure, where.file_name(), static_cast<int>(where.line()),
+        message.c_str()));
 }
 
-Context::Context(std::string text) {
-    RunState& state = State();
-    std::lock_guard guard(state.lock);
-    state.contexts.push_back(std::move(text));
-}
-
-Context::~Context() {
-    RunState& state = State();
-    std::lock_guard guard(state.lock);
-    if (!state.contexts.empty()) state.contexts.pop_back();
-}
-
-void Note(const std::string& message) {
-    RunState& state = State();
-    std::lock_guard guard(state.lock);
-    state.messages.push_back("note: " + message);
-}
+void Note(const std::string& message) { Out("note: " + message + "\n"); }
 
 // ---------------------------------------------------------------- run context
 
@@ -411,7 +355,7 @@ Process StartProcess(std::wstring_view commandLine, std::wstring_view workDir) {
         process = TryStartProcess(commandLine, workDir, &error);
     }
     if (!process)
-        FAIL("CreateProcessW failed (error " + std::to_string(error) + ") for " + Show(commandLine));
+        Abort("CreateProcessW failed (error " + std::to_string(error) + ") for " + Show(commandLine));
     return std::move(*process);
 }
 
@@ -430,7 +374,7 @@ WaitingStart StartWaiting(std::wstring_view argumentText) {
     waiting.process = StartDuomira(argumentText, TestTempDir());
     waiting.main = RequireWindow(waiting.process.Id(), ids::kMainWindowClass, 10000);
     if (!WaitForSetting(L"FileName", argumentText, 5000))
-        FAIL("FileName was not recorded for " + Show(argumentText));
+        Abort("FileName was not recorded for " + Show(argumentText));
     return waiting;
 }
 
@@ -497,7 +441,7 @@ UniqueRegKey CreateSettings() {
     UniqueRegKey key;
     LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, 0, KEY_SET_VALUE,
                                   nullptr, key.put(), nullptr);
-    if (status != ERROR_SUCCESS) FAIL("cannot create the settings key (error " + std::to_string(status) + ")");
+    if (status != ERROR_SUCCESS) Abort("cannot create the settings key (error " + std::to_string(status) + ")");
     return key;
 }
 
@@ -522,8 +466,8 @@ std::optional<std::wstring> ReadStoredSetting(std::wstring_view name) {
     if (status != ERROR_SUCCESS) return std::nullopt;
     data.resize(size);
     if (type != REG_SZ) {
-        RecordFailure(__FILE__, __LINE__,
-                      "setting " + Show(name) + " has registry type " + std::to_string(type) + ", not REG_SZ");
+        ADD_FAILURE() << "setting " << Show(name) << " has registry type " << type
+                      << ", not REG_SZ";
         return std::nullopt;
     }
     return StringData(data);
@@ -539,7 +483,7 @@ void WriteStoredSettingRaw(std::wstring_view name, DWORD type, const void* data,
     std::wstring valueName(name);
     LONG status = RegSetValueExW(key.get(), valueName.c_str(), 0, type, static_cast<const BYTE*>(data), size);
     if (status != ERROR_SUCCESS)
-        FAIL("cannot write setting " + Show(name) + " (error " + std::to_string(status) + ")");
+        Abort("cannot write setting " + Show(name) + " (error " + std::to_string(status) + ")");
 }
 
 void DeleteStoredSetting(std::wstring_view name) {
@@ -573,7 +517,7 @@ bool AppKeyExists() { return RegistryKeyExists(kAppKeyPath); }
 
 void DeleteAppKey() {
     RegDeleteTreeW(HKEY_CURRENT_USER, kAppKeyPath);
-    if (AppKeyExists()) FAIL("cannot delete the key HKCU\\Software\\VB and VBA Program Settings\\Duomira");
+    if (AppKeyExists()) Abort("cannot delete the key HKCU\\Software\\VB and VBA Program Settings\\Duomira");
 }
 
 bool RegistryKeyExists(std::wstring_view path) {
@@ -615,7 +559,7 @@ void SetRegistryString(std::wstring_view path, std::wstring_view name, std::wstr
                         valueName.empty() ? nullptr : valueName.c_str(), REG_SZ, text.c_str(),
                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     if (status != ERROR_SUCCESS)
-        FAIL("cannot write " + Show(path) + " : " + Show(name) + " (error " +
+        Abort("cannot write " + Show(path) + " : " + Show(name) + " (error " +
              std::to_string(status) + ")");
 }
 
@@ -685,7 +629,7 @@ HWND WaitForWindow(DWORD processId, std::wstring_view className, DWORD timeoutMs
 HWND RequireWindow(DWORD processId, std::wstring_view className, DWORD timeoutMs, bool visibleOnly) {
     HWND window = WaitForWindow(processId, className, timeoutMs, visibleOnly);
     if (!window)
-        FAIL("no " + std::string(visibleOnly ? "visible " : "") + "window of class " + Show(className) +
+        Abort("no " + std::string(visibleOnly ? "visible " : "") + "window of class " + Show(className) +
              " in process " + std::to_string(processId) + " within " + std::to_string(timeoutMs) + " ms");
     return window;
 }
@@ -711,7 +655,7 @@ HWND FindChild(HWND parent, int controlId) {
 HWND RequireChild(HWND parent, int controlId) {
     HWND child = FindChild(parent, controlId);
     if (!child)
-        FAIL("window of class " + Show(ClassNameOf(parent)) + " has no control with id " +
+        Abort("window of class " + Show(ClassNameOf(parent)) + " has no control with id " +
              std::to_string(controlId));
     return child;
 }
@@ -960,25 +904,15 @@ int wmain(int argc, wchar_t** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
 
-    std::string group;
-    std::string only;
-    bool list = false;
+    testing::InitGoogleTest(&argc, argv);  // takes out the --gtest_* flags
     g_exeDir = ModuleDir();
     for (int i = 1; i < argc; ++i) {
         std::wstring arg = argv[i];
         auto next = [&]() -> std::wstring { return i + 1 < argc ? argv[++i] : L""; };
-        if (arg == L"--group") group = ToUtf8(next());
-        else if (arg == L"--test") only = ToUtf8(next());
-        else if (arg == L"--exe-dir") g_exeDir = WindowsPath(next());
+        if (arg == L"--exe-dir") g_exeDir = WindowsPath(next());
         else if (arg == L"--artifacts") g_artifactsDir = WindowsPath(next());
-        else if (arg == L"--list") list = true;
         else return Usage();
     }
-    if (list) {
-        for (const TestCase& test : Tests()) Out(test.group + "." + test.name + "\n");
-        return 0;
-    }
-    if (group.empty()) return Usage();
     if (g_artifactsDir.empty()) {
         wchar_t temp[MAX_PATH + 1];
         DWORD length = GetTempPathW(MAX_PATH + 1, temp);
@@ -986,12 +920,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     MakeDirs(g_artifactsDir);
 
-    for (const TestCase& test : Tests()) {
-        if (test.group != group || (!only.empty() && test.name != only)) continue;
-        RunTest(test);
-    }
-    RunState& state = State();
-    if (state.passed + state.failedCount == 0) Out("no test matches group " + group + "\n");
-    Out(std::to_string(state.passed) + " passed, " + std::to_string(state.failedCount) + " failed\n");
-    return state.failedCount == 0 && state.passed > 0 ? 0 : 1;
+    // Last in line: it sees each failure after GoogleTest's printer has shown it.
+    testing::UnitTest::GetInstance()->listeners().Append(new WineTestListener);
+    return RUN_ALL_TESTS();
 }

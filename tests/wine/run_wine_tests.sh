@@ -3,7 +3,8 @@
 # Wine prefix that live in BUILD_DIR/wine-state/.
 #
 #   run_wine_tests.sh BUILD_DIR setup        start Xvfb, create the prefix
-#   run_wine_tests.sh BUILD_DIR run GROUP    run one test group of duomira_driver.exe
+#   run_wine_tests.sh BUILD_DIR run GROUP    run one test group (GoogleTest test suite)
+#                                            of duomira_driver.exe; fails when no test ran
 #   run_wine_tests.sh BUILD_DIR script FILE  run a bash test script in the same
 #                                            Wine environment (BUILD_DIR and
 #                                            ARTIFACTS exported)
@@ -152,10 +153,10 @@ do_run() {
 
     # The driver's output goes through a file: Wine processes that outlive the
     # driver would otherwise keep CTest's pipe open.
-    local only=()
+    local filter="$group.*"
     local label=$group
     if [ -n "${DUOMIRA_WINE_TEST:-}" ]; then
-        only=(--test "$DUOMIRA_WINE_TEST")
+        filter="$group.$DUOMIRA_WINE_TEST"
         label="$group.$DUOMIRA_WINE_TEST"
     fi
     [ -n "${DUOMIRA_WINE_LOCALE:-}" ] && label="$label.$DUOMIRA_WINE_LOCALE"
@@ -164,12 +165,19 @@ do_run() {
     (
         wine_env
         exec timeout -k 10 "${DUOMIRA_WINE_RUN_TIMEOUT:-540}" wine "$driver" \
-            --group "$group" "${only[@]}" --exe-dir "$(windows_path "$BUILD_DIR")" \
+            "--gtest_filter=$filter" --exe-dir "$(windows_path "$BUILD_DIR")" \
             --artifacts "$(windows_path "$ARTIFACTS")"
     ) </dev/null >"$out" 2>&1 || rc=$?
     cat "$out"
     if [ "$rc" = 124 ] || [ "$rc" = 137 ]; then
         echo "run_wine_tests: group $group timed out"
+    fi
+    # GoogleTest passes a run in which no test matched the filter.
+    local ran
+    ran=$(sed -n 's/^\[==========\] \([0-9][0-9]*\) tests\{0,1\} from .* ran\..*/\1/p' "$out" | tail -n 1)
+    if [ "$rc" = 0 ] && [ "${ran:-0}" -lt 1 ]; then
+        echo "run_wine_tests: no test matches $filter"
+        rc=1
     fi
     convert_screenshots
     return "$rc"

@@ -17,15 +17,15 @@ namespace {
 
 void CheckCaptions(HWND window, std::span<const expected::Caption> captions) {
     for (const expected::Caption& caption : captions) {
-        const Context context(caption.name);
+        SCOPED_TRACE(caption.name);
         HWND shown = caption.id == 0 ? window : RequireChild(window, caption.id);
-        CHECK_EQ(TextOf(shown), caption.text);
+        EXPECT_EQ(TextOf(shown), caption.text);
     }
 }
 
 }  // namespace
 
-DUOMIRA_WINE_TEST(captions, main_window_path_dialog_and_help_window) {
+TEST(captions, main_window_path_dialog_and_help_window) {
     WaitingStart waiting = StartWaiting();
     CheckCaptions(waiting.main, expected::kMainWindowCaptions);
     ClickButton(RequireChild(waiting.main, ids::kMainCommand1));

@@ -23,11 +23,13 @@ class InstalledWinMerge {
   public:
     InstalledWinMerge() {
         const std::wstring localAppData = EnvironmentVariable(L"LOCALAPPDATA");
-        REQUIRE(!localAppData.empty());
+        if (localAppData.empty()) Abort("LOCALAPPDATA is not set");
         folder_ = localAppData + L"\\Programs\\WinMerge";
         MakeDirs(folder_);
-        REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), Program().c_str(), FALSE));
-        REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), Sibling(L"other.exe").c_str(), FALSE));
+        if (!CopyFileW(ExePath(L"fake_tool.exe").c_str(), Program().c_str(), FALSE))
+            Abort("cannot copy fake_tool.exe to " + Show(Program()));
+        if (!CopyFileW(ExePath(L"fake_tool.exe").c_str(), Sibling(L"other.exe").c_str(), FALSE))
+            Abort("cannot copy fake_tool.exe to " + Show(Sibling(L"other.exe")));
         SetRegistryString(kUninstallKey, L"InstallLocation", folder_ + L"\\");
     }
     ~InstalledWinMerge() {
@@ -84,57 +86,59 @@ void BrowseTool1For(const WaitingStart& waiting, HWND dialog, const std::wstring
             return open != nullptr;
         },
         5000);
-    REQUIRE(open);
+    ASSERT_TRUE(open);
     // The file name box: an edit, or a combo box with or without an edit in it.
     HWND name = nullptr;
     WaitUntil([&] { return (name = FindChild(open, 0x480)) || (name = FindChild(open, 0x47c)); },
               3000);
-    REQUIRE(name);
+    ASSERT_TRUE(name);
     if (HWND edit = FindWindowExW(name, nullptr, L"Edit", nullptr)) name = edit;
     DWORD_PTR result = 0;
     SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fileName.c_str()),
                         SMTO_ABORTIFHUNG, 5000, &result);
     ClickButton(RequireChild(open, IDOK));
-    CHECK(WaitUntil([&] { return !IsWindow(open); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(open); }, 5000));
 }
 
 FakeRecord RunSecondAndReadTool(const std::wstring& log) {
     Process second = StartDuomira(L"C:\\work\\b.txt", TestTempDir());
-    CHECK(second.WaitForExit(10000));
+    EXPECT_TRUE(second.WaitForExit(10000));
     const std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
-    REQUIRE_EQ(records.size(), 1u);
+    if (records.size() != 1)
+        Abort("the tool started " + std::to_string(records.size()) + " times, not once");
     return records.front();
 }
 
 }  // namespace
 
-DUOMIRA_WINE_TEST(detect, installed_winmerge_is_the_first_tool_and_gets_both_paths) {
+TEST(detect, installed_winmerge_is_the_first_tool_and_gets_both_paths) {
     InstalledWinMerge winMerge;
     const std::wstring log = UseFreshFakeLog();
 
     WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
-    CHECK(IsChosen(first.main, 1));
+    EXPECT_TRUE(IsChosen(first.main, 1));
     HWND dialog = OpenDialog(first);
-    CHECK_EQ(DiffToolPaths(dialog, L"detect-installed-winmerge"),
+    EXPECT_EQ(DiffToolPaths(dialog, L"detect-installed-winmerge"),
              (std::vector<std::wstring>{L"WINDIFF.exe", winMerge.Program()}));
     // "参照..." opens in the folder of the path in its box.
     BrowseTool1For(first, dialog, L"other.exe");
-    CHECK_EQ(TextOf(RequireChild(dialog, ids::kPathText1 + 1)), winMerge.Sibling(L"other.exe"));
+    EXPECT_EQ(TextOf(RequireChild(dialog, ids::kPathText1 + 1)), winMerge.Sibling(L"other.exe"));
     ClickButton(RequireChild(dialog, ids::kPathCommand4));
 
     FakeRecord tool = RunSecondAndReadTool(log);
-    CHECK_EQ(tool.args, (std::vector<std::wstring>{winMerge.Program(), L"-r", L"C:\\work\\a.txt",
+    EXPECT_EQ(tool.args, (std::vector<std::wstring>{winMerge.Program(), L"-r", L"C:\\work\\a.txt",
                                                    L"C:\\work\\b.txt"}));
-    CHECK(first.process.WaitForExit(5000));
+    EXPECT_TRUE(first.process.WaitForExit(5000));
     // Chosen by the option button's own handler; the detected path is not stored.
-    CHECK_EQ(ReadStoredSetting(L"SelectExe"), L"1");
-    CHECK_EQ(ReadStoredSetting(L"WinMergePath"), std::nullopt);
-    CHECK_EQ(ReadStoredSetting(L"WinDiffPath"), std::nullopt);
+    EXPECT_EQ(ReadStoredSetting(L"SelectExe"), L"1");
+    EXPECT_EQ(ReadStoredSetting(L"WinMergePath"), std::nullopt);
+    EXPECT_EQ(ReadStoredSetting(L"WinDiffPath"), std::nullopt);
 }
 
-DUOMIRA_WINE_TEST(detect, windiff_on_the_search_path_stays_a_bare_name) {
+TEST(detect, windiff_on_the_search_path_stays_a_bare_name) {
     const std::wstring bin = MakeDirs(TestTempDir() + L"\\bin");
-    REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), (bin + L"\\WINDIFF.exe").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(ExePath(L"fake_tool.exe").c_str(), (bin + L"\\WINDIFF.exe").c_str(), FALSE));
     const PathPrepended path(bin);
     // Registered under App Paths as well: the bare name still comes first.
     const std::wstring appPath =
@@ -148,17 +152,17 @@ DUOMIRA_WINE_TEST(detect, windiff_on_the_search_path_stays_a_bare_name) {
     const std::wstring log = UseFreshFakeLog();
 
     WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
-    CHECK(IsChosen(first.main, 0));
+    EXPECT_TRUE(IsChosen(first.main, 0));
     FakeRecord tool = RunSecondAndReadTool(log);
-    CHECK_EQ(tool.commandLine, L"WINDIFF.exe \"C:\\work\\a.txt\" \"C:\\work\\b.txt\"");
+    EXPECT_EQ(tool.commandLine, L"WINDIFF.exe \"C:\\work\\a.txt\" \"C:\\work\\b.txt\"");
 }
 
-DUOMIRA_WINE_TEST(detect, anything_stored_wins_over_what_is_installed) {
+TEST(detect, anything_stored_wins_over_what_is_installed) {
     InstalledWinMerge winMerge;
     // An empty path is a stored path: neither shown as detected nor found.
     WriteStoredSetting(L"WinMergePath", L"");
     WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
-    CHECK(IsChosen(first.main, 0));
-    CHECK_EQ(DiffToolPaths(OpenDialog(first), L"detect-stored-empty"),
+    EXPECT_TRUE(IsChosen(first.main, 0));
+    EXPECT_EQ(DiffToolPaths(OpenDialog(first), L"detect-stored-empty"),
              (std::vector<std::wstring>{L"WINDIFF.exe", L""}));
 }

@@ -90,7 +90,7 @@ Process StartFromShell(std::wstring_view argumentText, const std::wstring& workD
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
                         workDir.c_str(), &startup, &info))
-        FAIL("CreateProcessW failed (error " + std::to_string(GetLastError()) + ") for " +
+        Abort("CreateProcessW failed (error " + std::to_string(GetLastError()) + ") for " +
              Show(line));
     const UniqueKernelHandle thread(info.hThread);
     return Process(info.hProcess, info.dwProcessId);
@@ -355,50 +355,50 @@ bool ShowsBanner(const std::vector<std::wstring>& rows) {
 // end, deleting the report and itself.
 void CheckComparison(const ScriptRun& run, const std::wstring& workDir, const std::wstring& first,
                      const std::wstring& second, std::wstring_view fileNameAfter = L"") {
-    REQUIRE(run.fc.has_value());
-    CHECK(run.secondEnded);
-    CHECK_EQ(run.fcStarts, 1u);
-    CHECK_EQ(run.fc->args, (std::vector<std::wstring>{FakeFc(), first, second}));
-    CHECK(SameText(run.fc->workDir, workDir));
-    if (!CHECK(SameText(run.fcOutput, workDir + L"\\diff_tmp.txt")))
-        Note("FC's output went to " + Show(run.fcOutput));
-    REQUIRE(run.cmdStarted);
-    CHECK(!run.consoleWindows.empty());
-    CHECK(!run.consoleWindowRestored);
-    CHECK(!run.consoleWindowActive);
+    ASSERT_TRUE(run.fc.has_value());
+    EXPECT_TRUE(run.secondEnded);
+    EXPECT_EQ(run.fcStarts, 1u);
+    EXPECT_EQ(run.fc->args, (std::vector<std::wstring>{FakeFc(), first, second}));
+    EXPECT_TRUE(SameText(run.fc->workDir, workDir));
+    EXPECT_TRUE(SameText(run.fcOutput, workDir + L"\\diff_tmp.txt"))
+        << "FC's output went to " << Show(run.fcOutput);
+    ASSERT_TRUE(run.cmdStarted);
+    EXPECT_TRUE(!run.consoleWindows.empty());
+    EXPECT_TRUE(!run.consoleWindowRestored);
+    EXPECT_TRUE(!run.consoleWindowActive);
     if (run.editorSeen) {
         const std::wstring report =
             L"fake_fc report\r\nargc=3\r\narg1=" + first + L"\r\narg2=" + second + L"\r\n";
-        CHECK_EQ(run.editorText, report);
+        EXPECT_EQ(run.editorText, report);
     }
-    CHECK(run.consoleRead);
-    if (!CHECK(ShowsBanner(run.console))) Note("console: " + Show(run.console));
-    CHECK(run.cmdEnded);
-    CHECK(WaitUntil(
+    EXPECT_TRUE(run.consoleRead);
+    EXPECT_TRUE(ShowsBanner(run.console)) << "console: " << Show(run.console);
+    EXPECT_TRUE(run.cmdEnded);
+    EXPECT_TRUE(WaitUntil(
         [&] {
             return !FileExists(workDir + L"\\diff_tmp.txt") &&
                    !FileExists(workDir + L"\\diff_tmp.bat");
         },
         2000));
-    CHECK_EQ(ReadStoredSetting(L"FileName"), fileNameAfter);
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), fileNameAfter);
 }
 
 // The error path: the message box, OK, then the tool path dialog must come
 // up; "キャンセル" closes it and the start ends.
 void FinishErrorPath(Process& start) {
     std::optional<MessageBoxInfo> box = WaitForMessageBox(start.Id(), 10000);
-    if (!box) FAIL("no message box");
-    CHECK_EQ(box->caption, L"Duomira");
-    CHECK_EQ(box->text, kPathError);
+    if (!box) Abort("no message box");
+    EXPECT_EQ(box->caption, L"Duomira");
+    EXPECT_EQ(box->text, kPathError);
     PressMessageBoxOk(box->window);
     HWND dialog = RequireWindow(start.Id(), ids::kPathDialogClass, 10000);
     ClickButton(RequireChild(dialog, ids::kPathCommand4));
-    CHECK(start.WaitForExit(5000));
+    EXPECT_TRUE(start.WaitForExit(5000));
 }
 
 }  // namespace
 
-DUOMIRA_WINE_TEST(fc, second_start_runs_script_on_both_paths) {
+TEST(fc, second_start_runs_script_on_both_paths) {
     ScriptCleanup cleanup;
     const std::wstring temp = TestTempDir();
     const std::wstring fc = FakeFc();
@@ -430,36 +430,38 @@ DUOMIRA_WINE_TEST(fc, second_start_runs_script_on_both_paths) {
     double slowestToFc = 0, slowestFirstEnd = 0;
     bool editorSeen = false;
     for (const Case& k : cases) {
-        const Context context(ToUtf8(k.name));
+        SCOPED_TRACE(ToUtf8(k.name));
         DeleteAppKey();
         WriteStoredSetting(L"CmdPath", fc);
         WriteStoredSetting(L"SelectExe", L"2");
         const std::wstring workDir = MakeDirs(temp + L"\\run-" + k.name);
-        if (!k.oldScript.empty()) REQUIRE(WriteFileBytes(workDir + L"\\diff_tmp.bat", k.oldScript));
+        if (!k.oldScript.empty()) {
+            ASSERT_TRUE(WriteFileBytes(workDir + L"\\diff_tmp.bat", k.oldScript));
+        }
 
         std::optional<Process> first;
         if (k.firstStart) {
             first = StartFromShell(k.recorded, temp);
             RequireWindow(first->Id(), ids::kMainWindowClass, 10000);
-            REQUIRE(WaitUntil([&] { return ReadStoredSetting(L"FileName") == k.recorded; }, 5000));
+            ASSERT_TRUE(
+                WaitUntil([&] { return ReadStoredSetting(L"FileName") == k.recorded; }, 5000));
         } else {
             WriteStoredSetting(L"FileName", k.recorded);
         }
 
         ScriptRun run = RunFcComparison(cleanup, k.argument, workDir);
         if (first) {
-            CHECK(first->WaitForExit(3000));
+            EXPECT_TRUE(first->WaitForExit(3000));
             const double endMs = run.sinceSecondEnded.ElapsedMs();
             slowestFirstEnd = std::max(slowestFirstEnd, endMs);
-            CHECK(endMs <= 1000.0);
+            EXPECT_TRUE(endMs <= 1000.0);
         }
         slowestToFc = std::max(slowestToFc, run.msToFc);
-        REQUIRE(run.script.has_value());
+        ASSERT_TRUE(run.script.has_value());
         const std::string expected = ExpectedScript(Cp932(k.line2).value());
-        if (!CHECK(*run.script == expected))
-            Note("line 2 written: " + Show(FromCp932(ScriptLine2(*run.script))) + ", " +
-                 std::to_string(run.script->size()) + " bytes, expected " +
-                 std::to_string(expected.size()));
+        EXPECT_TRUE(*run.script == expected)
+            << "line 2 written: " << Show(FromCp932(ScriptLine2(*run.script))) << ", "
+            << run.script->size() << " bytes, expected " << expected.size();
         CheckComparison(run, workDir, k.first, k.second);
         editorSeen = editorSeen || run.editorSeen;
     }
@@ -470,15 +472,15 @@ DUOMIRA_WINE_TEST(fc, second_start_runs_script_on_both_paths) {
          " ms after the second");
 }
 
-DUOMIRA_WINE_TEST(fc, path_outside_script_code_page_uses_short_name) {
+TEST(fc, path_outside_script_code_page_uses_short_name) {
     ScriptCleanup cleanup;
     const std::wstring temp = TestTempDir();
     const std::wstring folder = MakeDirs(temp + L"\\café œuvre");
     const std::wstring file = folder + L"\\note.txt";
-    REQUIRE(WriteFileBytes(file, "note\r\n"));
+    ASSERT_TRUE(WriteFileBytes(file, "note\r\n"));
     const std::wstring toolDir = MakeDirs(temp + L"\\outils é");
     const std::wstring tool = toolDir + L"\\fake_fc.exe";
-    REQUIRE(CopyFileW(FakeFc().c_str(), tool.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(FakeFc().c_str(), tool.c_str(), FALSE));
 
     // Whether this system keeps short names that its (OEM) code page can spell.
     wchar_t shortName[MAX_PATH * 2] = {};
@@ -492,22 +494,22 @@ DUOMIRA_WINE_TEST(fc, path_outside_script_code_page_uses_short_name) {
     WriteStoredSetting(L"FileName", file);
     if (shortNames) {
         ScriptRun run = RunFcComparison(cleanup, folder, workDir);
-        REQUIRE(run.script.has_value());
+        ASSERT_TRUE(run.script.has_value());
         // The script's FC line spells each item in the OEM code page, with no
         // stand-in characters, and everything else is the usual script.
         const std::string line2 = ScriptLine2(*run.script);
-        CHECK_EQ(*run.script, ExpectedScript(line2));
-        CHECK(line2.find('?') == std::string::npos);
-        CHECK(Cp932(FromCp932(line2)) == line2);
-        REQUIRE(run.fc.has_value());
-        REQUIRE_EQ(run.fc->args.size(), 3u);
-        CHECK(SameItem(run.fc->args[0], tool));
-        CHECK(SameItem(run.fc->args[1], file));
-        CHECK(SameItem(run.fc->args[2], folder));
+        EXPECT_EQ(*run.script, ExpectedScript(line2));
+        EXPECT_TRUE(line2.find('?') == std::string::npos);
+        EXPECT_TRUE(Cp932(FromCp932(line2)) == line2);
+        ASSERT_TRUE(run.fc.has_value());
+        ASSERT_EQ(run.fc->args.size(), 3u);
+        EXPECT_TRUE(SameItem(run.fc->args[0], tool));
+        EXPECT_TRUE(SameItem(run.fc->args[1], file));
+        EXPECT_TRUE(SameItem(run.fc->args[2], folder));
         Note("FC line: " + Show(FromCp932(line2)));
-        CHECK(run.cmdEnded);
-        CHECK(WaitUntil([&] { return !FileExists(workDir + L"\\diff_tmp.bat"); }, 2000));
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+        EXPECT_TRUE(run.cmdEnded);
+        EXPECT_TRUE(WaitUntil([&] { return !FileExists(workDir + L"\\diff_tmp.bat"); }, 2000));
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
     }
 
     // An item that doesn't exist has no short name: nothing is written or
@@ -515,21 +517,21 @@ DUOMIRA_WINE_TEST(fc, path_outside_script_code_page_uses_short_name) {
     const std::wstring missing = temp + L"\\déjà vu\\gone.txt";
     for (const std::wstring& argument : {missing, shortNames ? std::wstring() : folder}) {
         if (argument.empty()) continue;
-        const Context context("argument " + Show(argument));
+        SCOPED_TRACE("argument " + Show(argument));
         const std::wstring log = UseFreshFakeLog();
         WriteStoredSetting(L"SelectExe", L"2");
         WriteStoredSetting(L"FileName", file);
         Process second = StartFromShell(argument, workDir);
         cleanup.Watch(second);
         FinishErrorPath(second);
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
-        CHECK(!FileExists(workDir + L"\\diff_tmp.bat"));
-        CHECK(ChildrenOf(second.Id()).empty());
-        CHECK(ReadFakeLog(log).empty());
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
+        EXPECT_TRUE(!FileExists(workDir + L"\\diff_tmp.bat"));
+        EXPECT_TRUE(ChildrenOf(second.Id()).empty());
+        EXPECT_TRUE(ReadFakeLog(log).empty());
     }
 }
 
-DUOMIRA_WINE_TEST(fc, script_that_cannot_be_written_takes_error_path) {
+TEST(fc, script_that_cannot_be_written_takes_error_path) {
     ScriptCleanup cleanup;
     // A folder in the way: even an administrator can't create the file.
     const std::wstring workDir = MakeDirs(TestTempDir() + L"\\run");
@@ -540,20 +542,21 @@ DUOMIRA_WINE_TEST(fc, script_that_cannot_be_written_takes_error_path) {
 
     Process first = StartFromShell(L"C:\\work\\a.txt", TestTempDir());
     RequireWindow(first.Id(), ids::kMainWindowClass, 10000);
-    REQUIRE(WaitUntil([] { return ReadStoredSetting(L"FileName") == L"C:\\work\\a.txt"; }, 5000));
+    ASSERT_TRUE(
+        WaitUntil([] { return ReadStoredSetting(L"FileName") == L"C:\\work\\a.txt"; }, 5000));
 
     Process second = StartFromShell(L"C:\\work\\b.txt", workDir);
     cleanup.Watch(second);
     FinishErrorPath(second);
-    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
-    CHECK(first.WaitForExit(2000));
-    CHECK(ChildrenOf(second.Id()).empty());
-    CHECK(ReadFakeLog(log).empty());
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
+    EXPECT_TRUE(first.WaitForExit(2000));
+    EXPECT_TRUE(ChildrenOf(second.Id()).empty());
+    EXPECT_TRUE(ReadFakeLog(log).empty());
     const DWORD attributes = GetFileAttributesW((workDir + L"\\diff_tmp.bat").c_str());
-    CHECK(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
 }
 
-DUOMIRA_WINE_TEST(fc, two_paths_in_one_start_run_script_and_leave_pick) {
+TEST(fc, two_paths_in_one_start_run_script_and_leave_pick) {
     ScriptCleanup cleanup;
     const std::wstring temp = TestTempDir();
     const std::wstring a = temp + L"\\old (1)\\list 100%.txt";
@@ -562,14 +565,14 @@ DUOMIRA_WINE_TEST(fc, two_paths_in_one_start_run_script_and_leave_pick) {
     WriteStoredSetting(L"FileName", L"C:\\waiting.txt");
     const std::wstring workDir = MakeDirs(temp + L"\\run");
     ScriptRun run = RunFcComparison(cleanup, Quoted(a) + L" " + Quoted(b), workDir);
-    REQUIRE(run.script.has_value());
+    ASSERT_TRUE(run.script.has_value());
     const std::wstring line2 = Quoted(FakeFc()) + L" \"" + temp + L"\\old (1)\\list 100%%.txt\" " +
                                Quoted(b) + L" > diff_tmp.txt";
-    CHECK(*run.script == ExpectedScript(Cp932(line2).value()));
+    EXPECT_TRUE(*run.script == ExpectedScript(Cp932(line2).value()));
     CheckComparison(run, workDir, a, b, L"C:\\waiting.txt");
 }
 
-DUOMIRA_WINE_TEST(fc, script_in_code_page_of_system) {
+TEST(fc, script_in_code_page_of_system) {
     // Run under several locales (see cmake/windows.cmake). The script is
     // written in the interpreter's (OEM) code page: its FC line exactly, the
     // Japanese banner with the system's replacement where the page lacks it.
@@ -583,14 +586,14 @@ DUOMIRA_WINE_TEST(fc, script_in_code_page_of_system) {
                           : system.starts_with(L"zh_CN") ? 936u
                           : system.starts_with(L"hi_IN") ? 65001u
                                                          : 932u;
-    REQUIRE_EQ(oem, expected);
+    ASSERT_EQ(oem, expected);
 
     // Item names with what this code page holds beyond ASCII; "é" is where
     // ANSI 1252 and OEM 437 differ.
     std::wstring name;
     for (const wchar_t* part : {L"é", L"ü", L"資料", L"资料", L"ﾃｽﾄ", L"😀"})
         if (ScriptCodePageHolds(part)) name += part;
-    REQUIRE(!name.empty());
+    ASSERT_TRUE(!name.empty());
     const std::wstring temp = TestTempDir();
     const std::wstring a = temp + L"\\" + name + L"\\old 1.txt";
     const std::wstring b = temp + L"\\" + name + L"\\new 2.txt";
@@ -599,15 +602,15 @@ DUOMIRA_WINE_TEST(fc, script_in_code_page_of_system) {
     const std::wstring workDir = MakeDirs(temp + L"\\run");
 
     ScriptRun run = RunFcComparison(cleanup, b, workDir);
-    REQUIRE(run.script.has_value());
+    ASSERT_TRUE(run.script.has_value());
     const std::wstring line2 = Quoted(FakeFc()) + L" " + Quoted(a) + L" " + Quoted(b) + L" > diff_tmp.txt";
-    REQUIRE(ScriptCodePageHolds(line2));
-    if (!CHECK(*run.script == ExpectedScript(ToOemCodePage(line2))))
-        Note("script written: " + Show(FromOemCodePage(*run.script)));
+    ASSERT_TRUE(ScriptCodePageHolds(line2));
+    EXPECT_TRUE(*run.script == ExpectedScript(ToOemCodePage(line2)))
+        << "script written: " << Show(FromOemCodePage(*run.script));
     CheckComparison(run, workDir, a, b);
 }
 
-DUOMIRA_WINE_TEST(fc, programs_never_start_from_the_working_directory) {
+TEST(fc, programs_never_start_from_the_working_directory) {
     // The picks are started in the folder of the picked items. A program of
     // the tool's name lying there must not run: a stand-in WINDIFF.exe on PATH
     // runs, the decoy among the items never does. Wine's own command
@@ -618,38 +621,40 @@ DUOMIRA_WINE_TEST(fc, programs_never_start_from_the_working_directory) {
     const std::wstring temp = TestTempDir();
     const std::wstring bin = MakeDirs(temp + L"\\bin");
     const std::wstring workDir = MakeDirs(temp + L"\\picked items");
-    REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), (bin + L"\\WINDIFF.exe").c_str(), FALSE));
-    REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), (workDir + L"\\WINDIFF.exe").c_str(), FALSE));
-    REQUIRE(CopyFileW(FakeFc().c_str(), (bin + L"\\FC.exe").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(ExePath(L"fake_tool.exe").c_str(), (bin + L"\\WINDIFF.exe").c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(ExePath(L"fake_tool.exe").c_str(), (workDir + L"\\WINDIFF.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(FakeFc().c_str(), (bin + L"\\FC.exe").c_str(), FALSE));
     const PathPrepended path(bin);
 
     const std::wstring a = workDir + L"\\a.txt", b = workDir + L"\\b.txt";
     const std::wstring log = UseFreshFakeLog();
     WriteStoredSetting(L"FileName", a);
     Process second = StartDuomira(b, workDir);
-    CHECK(second.WaitForExit(10000));
+    EXPECT_TRUE(second.WaitForExit(10000));
     const std::vector<FakeRecord> tools = WaitForFakeRecords(log, 1);
-    REQUIRE_EQ(tools.size(), 1u);
-    CHECK(SameItem(tools[0].exe, bin + L"\\WINDIFF.exe"));
-    CHECK_EQ(tools[0].args, (std::vector<std::wstring>{L"WINDIFF.exe", a, b}));
-    CHECK(SameText(tools[0].workDir, workDir));
-    CHECK_EQ(tools[0].noCwdSwitch, L"1");
-    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+    ASSERT_EQ(tools.size(), 1u);
+    EXPECT_TRUE(SameItem(tools[0].exe, bin + L"\\WINDIFF.exe"));
+    EXPECT_EQ(tools[0].args, (std::vector<std::wstring>{L"WINDIFF.exe", a, b}));
+    EXPECT_TRUE(SameText(tools[0].workDir, workDir));
+    EXPECT_EQ(tools[0].noCwdSwitch, L"1");
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
 
     // The FC command by its bare default name, "FC".
     WriteStoredSetting(L"FileName", a);
     ScriptRun run = RunFcComparison(cleanup, b, workDir);
-    REQUIRE(run.fc.has_value());
-    CHECK(SameItem(run.fc->exe, bin + L"\\FC.exe"));
-    CHECK_EQ(run.fc->args, (std::vector<std::wstring>{L"FC", a, b}));
-    CHECK_EQ(run.fc->noCwdSwitch, L"1");
+    ASSERT_TRUE(run.fc.has_value());
+    EXPECT_TRUE(SameItem(run.fc->exe, bin + L"\\FC.exe"));
+    EXPECT_EQ(run.fc->args, (std::vector<std::wstring>{L"FC", a, b}));
+    EXPECT_EQ(run.fc->noCwdSwitch, L"1");
     // The script still finds its report, named as a command: the working
     // directory comes last in its PATH, behind the stand-in's folder.
     const std::wstring& fcPath = run.fc->searchPath;
-    CHECK(SameText(fcPath.substr(0, bin.size() + 1), bin + L";"));
-    CHECK(fcPath.size() > workDir.size() &&
+    EXPECT_TRUE(SameText(fcPath.substr(0, bin.size() + 1), bin + L";"));
+    EXPECT_TRUE(fcPath.size() > workDir.size() &&
           SameText(fcPath.substr(fcPath.size() - workDir.size() - 1), L";" + workDir));
-    CHECK_EQ(tools[0].searchPath, bin + L";" + path.Original());
-    CHECK(run.cmdEnded);
-    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+    EXPECT_EQ(tools[0].searchPath, bin + L";" + path.Original());
+    EXPECT_TRUE(run.cmdEnded);
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
 }

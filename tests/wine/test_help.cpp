@@ -33,7 +33,9 @@ bool ShowsUsageText(HWND help) {
     HWND box = RequireChild(help, ids::kHelpText1);
     const std::wstring expected(duomira::expected::kUsageText);
     WaitUntil([&] { return TextOf(box) == expected; }, 3000);
-    return CHECK_EQ(TextOf(box), expected);
+    const std::wstring text = TextOf(box);
+    EXPECT_EQ(text, expected);
+    return text == expected;
 }
 
 bool IsCentred(HWND window) {
@@ -44,17 +46,17 @@ bool IsCentred(HWND window) {
 
 }  // namespace
 
-DUOMIRA_WINE_TEST(help, shows_usage_text_read_only) {
+TEST(help, shows_usage_text_read_only) {
     WaitingStart waiting = StartWaiting();
     HWND help = OpenHelp(waiting);
     ShowsUsageText(help);
-    CHECK(IsCentred(help));
+    EXPECT_TRUE(IsCentred(help));
     // Modeless and without owner: the main window stays usable beside it.
-    CHECK(GetWindow(help, GW_OWNER) == nullptr);
-    CHECK((GetWindowLongW(help, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0);
-    CHECK((GetWindowLongW(help, GWL_STYLE) & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) == 0);
-    CHECK(IsWindowEnabled(waiting.main));
-    CHECK(IsShown(waiting.main));
+    EXPECT_TRUE(GetWindow(help, GW_OWNER) == nullptr);
+    EXPECT_TRUE((GetWindowLongW(help, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0);
+    EXPECT_TRUE((GetWindowLongW(help, GWL_STYLE) & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) == 0);
+    EXPECT_TRUE(IsWindowEnabled(waiting.main));
+    EXPECT_TRUE(IsShown(waiting.main));
     Sleep(200);  // let the text paint
     const RECT rect = WindowRectOf(help);
     SaveScreenshot(L"help-window", &rect);
@@ -84,7 +86,7 @@ DUOMIRA_WINE_TEST(help, shows_usage_text_read_only) {
     PostMessageW(box, WM_CHAR, L'x', 1);
     // Once this last selection shows, every message before it has been handled.
     PostMessageW(box, EM_SETSEL, 3, 3);
-    CHECK(WaitUntil(
+    EXPECT_TRUE(WaitUntil(
         [&] {
             DWORD start = 0, end = 0;
             SendMessageTimeoutW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
@@ -92,37 +94,37 @@ DUOMIRA_WINE_TEST(help, shows_usage_text_read_only) {
             return start == 3 && end == 3;
         },
         3000));
-    CHECK_EQ(TextOf(box), duomira::expected::kUsageText);
-    CHECK_EQ(SendMessageW(box, EM_GETMODIFY, 0, 0), 0);
+    EXPECT_EQ(TextOf(box), duomira::expected::kUsageText);
+    EXPECT_EQ(SendMessageW(box, EM_GETMODIFY, 0, 0), 0);
 }
 
-DUOMIRA_WINE_TEST(help, one_window_at_a_time_built_anew_after_close) {
+TEST(help, one_window_at_a_time_built_anew_after_close) {
     WaitingStart waiting = StartWaiting();
     HWND help = OpenHelp(waiting);
     ShowsUsageText(help);
 
     // A second "ﾍﾙﾌﾟ" brings the open window forward; there is no second one.
     SetForegroundWindow(waiting.main);
-    REQUIRE(WaitUntil([&] { return GetForegroundWindow() == waiting.main; }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == waiting.main; }, 3000));
     PressHelp(waiting);
-    CHECK(WaitUntil([&] { return GetForegroundWindow() == help; }, 3000));
-    CHECK_EQ(HelpWindows(waiting).size(), 1u);
-    CHECK(IsShown(help));
-    CHECK_EQ(TextOf(RequireChild(help, ids::kHelpText1)), duomira::expected::kUsageText);
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == help; }, 3000));
+    EXPECT_EQ(HelpWindows(waiting).size(), 1u);
+    EXPECT_TRUE(IsShown(help));
+    EXPECT_EQ(TextOf(RequireChild(help, ids::kHelpText1)), duomira::expected::kUsageText);
 
     // Closing discards it, without ending anything else; the next "ﾍﾙﾌﾟ"
     // builds a new window with the same text, centred again.
     MoveWindow(help, 10, 10, WindowRectOf(help).right - WindowRectOf(help).left,
                WindowRectOf(help).bottom - WindowRectOf(help).top, FALSE);
     duomira::wine::CloseWindow(help);
-    CHECK(WaitUntil([&] { return !IsWindow(help); }, 3000));
-    CHECK(HelpWindows(waiting).empty());
-    CHECK(waiting.process.IsRunning());
-    CHECK(IsShown(waiting.main));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(help); }, 3000));
+    EXPECT_TRUE(HelpWindows(waiting).empty());
+    EXPECT_TRUE(waiting.process.IsRunning());
+    EXPECT_TRUE(IsShown(waiting.main));
 
     HWND reopened = OpenHelp(waiting);
-    CHECK(reopened != help);
-    CHECK_EQ(HelpWindows(waiting).size(), 1u);
+    EXPECT_TRUE(reopened != help);
+    EXPECT_EQ(HelpWindows(waiting).size(), 1u);
     ShowsUsageText(reopened);
-    CHECK(IsCentred(reopened));
+    EXPECT_TRUE(IsCentred(reopened));
 }

@@ -24,7 +24,8 @@ std::wstring VerbKey(const std::wstring& kind) { return L"Software\\Classes\\" +
 
 std::wstring KnownFolder(int csidl) {
     wchar_t path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) FAIL("no known folder");
+    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
+        Abort("no known folder");
     return path;
 }
 
@@ -52,18 +53,18 @@ std::wstring ShortcutTarget(const std::wstring& lnkPath) {
 // Runs a program with /S; it must end by itself, successfully.
 void RunSilently(const std::wstring& program) {
     Process run = StartProcess(Quoted(program) + L" /S");
-    if (!run.WaitForExit(90000)) FAIL(ToUtf8(program) + " /S did not end within 90 s");
-    REQUIRE_EQ(run.ExitCode(), std::optional<DWORD>(0));
+    if (!run.WaitForExit(90000)) Abort(ToUtf8(program) + " /S did not end within 90 s");
+    ASSERT_EQ(run.ExitCode(), std::optional<DWORD>(0));
 }
 
 }  // namespace
 
-DUOMIRA_WINE_TEST(install, silent_install_pair_upgrade_and_uninstall) {
+TEST(install, silent_install_pair_upgrade_and_uninstall) {
     const std::wstring dir = KnownFolder(CSIDL_LOCAL_APPDATA) + L"\\Programs\\Duomira";
     const std::wstring exe = dir + L"\\Duomira.exe";
     const std::wstring sendTo = KnownFolder(CSIDL_SENDTO) + L"\\Diffﾂｰﾙで比較.lnk";
     const std::optional<std::string> builtExe = ReadFileBytes(ExePath(L"Duomira.exe"));
-    REQUIRE(builtExe.has_value());
+    ASSERT_TRUE(builtExe.has_value());
     // Which holder keys (…\*\shell, …\*) exist before: uninstalling leaves them so.
     std::vector<std::pair<std::wstring, bool>> holders;
     for (const std::wstring& kind : kKinds)
@@ -72,9 +73,9 @@ DUOMIRA_WINE_TEST(install, silent_install_pair_upgrade_and_uninstall) {
     DeleteAppKey();
 
     RunSilently(ExePath(kSetup));
-    CHECK(ReadFileBytes(exe) == builtExe);
-    CHECK(FileExists(dir + L"\\" + kGuide));
-    CHECK(FileExists(dir + L"\\uninstall.exe"));
+    EXPECT_TRUE(ReadFileBytes(exe) == builtExe);
+    EXPECT_TRUE(FileExists(dir + L"\\" + kGuide));
+    EXPECT_TRUE(FileExists(dir + L"\\uninstall.exe"));
     const std::vector<std::pair<const wchar_t*, std::wstring>> entry{
         {L"DisplayName", L"Duomira"},
         {L"DisplayVersion", L"1.00"},
@@ -86,16 +87,16 @@ DUOMIRA_WINE_TEST(install, silent_install_pair_upgrade_and_uninstall) {
         {L"NoModify", L"1"},
         {L"NoRepair", L"1"},
     };
-    for (const auto& [name, want] : entry) CHECK_EQ(RegistryValue(kUninstallKey, name), want);
-    CHECK(std::stoul(RegistryValue(kUninstallKey, L"EstimatedSize").value_or(L"0")) >=
+    for (const auto& [name, want] : entry) EXPECT_EQ(RegistryValue(kUninstallKey, name), want);
+    EXPECT_TRUE(std::stoul(RegistryValue(kUninstallKey, L"EstimatedSize").value_or(L"0")) >=
           builtExe->size() / 1024);
     for (const std::wstring& kind : kKinds) {
-        const Context context(ToUtf8(kind));
-        CHECK_EQ(RegistryValue(VerbKey(kind), L""), L"Diffﾂｰﾙで比較");
-        CHECK_EQ(RegistryValue(VerbKey(kind), L"Icon"), exe + L",0");
-        CHECK_EQ(RegistryValue(VerbKey(kind) + L"\\command", L""), Quoted(exe) + L" \"%1\"");
+        SCOPED_TRACE(ToUtf8(kind));
+        EXPECT_EQ(RegistryValue(VerbKey(kind), L""), L"Diffﾂｰﾙで比較");
+        EXPECT_EQ(RegistryValue(VerbKey(kind), L"Icon"), exe + L",0");
+        EXPECT_EQ(RegistryValue(VerbKey(kind) + L"\\command", L""), Quoted(exe) + L" \"%1\"");
     }
-    CHECK(_wcsicmp(ShortcutTarget(sendTo).c_str(), exe.c_str()) == 0);
+    EXPECT_TRUE(_wcsicmp(ShortcutTarget(sendTo).c_str(), exe.c_str()) == 0);
 
     // A pair picked through the registered command reaches the tool.
     WriteStoredSetting(L"SelectExe", L"1");
@@ -105,42 +106,42 @@ DUOMIRA_WINE_TEST(install, silent_install_pair_upgrade_and_uninstall) {
     auto pick = [&](const std::wstring& item) { return StartProcess(Quoted(exe) + L" " + Quoted(item)); };
     Process waiting = pick(first);
     RequireWindow(waiting.Id(), ids::kMainWindowClass, 10000);
-    CHECK(pick(second).WaitForExit(10000));
+    EXPECT_TRUE(pick(second).WaitForExit(10000));
     const std::vector<FakeRecord> records = WaitForFakeRecords(log, 1, 10000);
-    REQUIRE_EQ(records.size(), 1u);
-    CHECK_EQ(records[0].args,
-             (std::vector<std::wstring>{ExePath(L"fake_tool.exe"), L"-r", first, second}));
-    CHECK(waiting.WaitForExit(10000));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].args,
+              (std::vector<std::wstring>{ExePath(L"fake_tool.exe"), L"-r", first, second}));
+    EXPECT_TRUE(waiting.WaitForExit(10000));
 
     // Upgrade in place while a first pick waits: silent setup closes it and
     // replaces every file.
     Process stale = pick(first);
     RequireWindow(stale.Id(), ids::kMainWindowClass, 10000);
     const std::optional<std::string> guide = ReadFileBytes(dir + L"\\" + kGuide);
-    REQUIRE(WriteFileBytes(dir + L"\\" + kGuide, "old guide"));
+    ASSERT_TRUE(WriteFileBytes(dir + L"\\" + kGuide, "old guide"));
     RunSilently(ExePath(kSetup));
-    CHECK(stale.WaitForExit(5000));
-    CHECK(ReadFileBytes(dir + L"\\" + kGuide) == guide);
-    CHECK(ReadFileBytes(exe) == builtExe);
-    CHECK_EQ(RegistryValue(kUninstallKey, L"InstallLocation"), dir);
+    EXPECT_TRUE(stale.WaitForExit(5000));
+    EXPECT_TRUE(ReadFileBytes(dir + L"\\" + kGuide) == guide);
+    EXPECT_TRUE(ReadFileBytes(exe) == builtExe);
+    EXPECT_EQ(RegistryValue(kUninstallKey, L"InstallLocation"), dir);
 
     // package_installer_imports checks the uninstaller's imports on this copy.
-    CHECK(CopyFileW((dir + L"\\uninstall.exe").c_str(), (ArtifactsDir() + L"\\uninstall.exe").c_str(), FALSE));
+    EXPECT_TRUE(CopyFileW((dir + L"\\uninstall.exe").c_str(), (ArtifactsDir() + L"\\uninstall.exe").c_str(), FALSE));
 
     // Silent uninstall: the uninstaller goes on from a copy in %TEMP% after
     // the started one has ended, so wait for its work to show.
     RunSilently(dir + L"\\uninstall.exe");
-    CHECK(WaitUntil([&] { return !RegistryKeyExists(kUninstallKey) && !FileExists(dir); }, 30000,
+    EXPECT_TRUE(WaitUntil([&] { return !RegistryKeyExists(kUninstallKey) && !FileExists(dir); }, 30000,
                     100));
-    CHECK(!FileExists(dir));
-    CHECK(!FileExists(sendTo));
-    CHECK(!RegistryKeyExists(kUninstallKey));
-    for (const std::wstring& kind : kKinds) CHECK(!RegistryKeyExists(VerbKey(kind)));
+    EXPECT_TRUE(!FileExists(dir));
+    EXPECT_TRUE(!FileExists(sendTo));
+    EXPECT_TRUE(!RegistryKeyExists(kUninstallKey));
+    for (const std::wstring& kind : kKinds) EXPECT_TRUE(!RegistryKeyExists(VerbKey(kind)));
     for (const auto& [key, existed] : holders) {
-        const Context context(ToUtf8(key));
-        CHECK_EQ(RegistryKeyExists(key), existed);
+        SCOPED_TRACE(ToUtf8(key));
+        EXPECT_EQ(RegistryKeyExists(key), existed);
     }
     // The settings stay unless the user ticks the box, which /S never does.
-    CHECK_EQ(ReadStoredSetting(L"WinMergePath"), ExePath(L"fake_tool.exe"));
+    EXPECT_EQ(ReadStoredSetting(L"WinMergePath"), ExePath(L"fake_tool.exe"));
     DeleteAppKey();
 }

@@ -68,11 +68,9 @@ bool CheckPlacement(HWND window, const Style& style, int dpi) {
     const bool ok = r.right - r.left == Whole(width) && r.bottom - r.top == Whole(height) &&
                     r.left == Whole(left) && r.top == Whole(top);
     if (!ok) {
-        RecordFailure(__FILE__, __LINE__,
-                      std::string(style.name) + " style at " + std::to_string(dpi) + " dpi: window at " +
-                          ShowRect(r) + ", expected (" + std::to_string(std::lround(left)) + ", " +
-                          std::to_string(std::lround(top)) + ") " + std::to_string(std::lround(width)) +
-                          "x" + std::to_string(std::lround(height)));
+        ADD_FAILURE() << style.name << " style at " << dpi << " dpi: window at " << ShowRect(r)
+                      << ", expected (" << std::lround(left) << ", " << std::lround(top) << ") "
+                      << std::lround(width) << "x" << std::lround(height);
     }
     return ok;
 }
@@ -93,10 +91,8 @@ void CheckNothingClipped(HWND window, const Style& style) {
         const RECT control = WindowRectOf(RequireChild(window, id));
         if (control.left < client.left || control.top < client.top || control.right > client.right ||
             control.bottom > client.bottom) {
-            RecordFailure(__FILE__, __LINE__,
-                          std::string(style.name) + " style: control " + std::to_string(id) + " at " +
-                              ShowRect(control) + " is cut off by the client area " +
-                              ShowRect(ClientOnScreen(window)));
+            ADD_FAILURE() << style.name << " style: control " << id << " at " << ShowRect(control)
+                          << " is cut off by the client area " << ShowRect(ClientOnScreen(window));
         }
     }
 }
@@ -132,7 +128,7 @@ int SelectedOption(HWND window) {
 void ClickIcon(HWND window, const Style& next) {
     ClickWindow(RequireChild(window, ids::kImage1));
     if (!WaitForSetting(L"DispStyle", next.number))
-        FAIL(std::string("DispStyle did not become ") + ToUtf8(next.number) + " after a click on the icon; it is " +
+        Abort(std::string("DispStyle did not become ") + ToUtf8(next.number) + " after a click on the icon; it is " +
              Show(ReadStoredSetting(L"DispStyle")));
 }
 
@@ -171,7 +167,7 @@ Process Start(std::wstring_view argument) { return StartProcess(DuomiraCommandLi
 // Ends a waiting first start the way its partner would.
 void Release(WaitingStart& first) {
     WriteStoredSetting(L"FileName", L"");
-    CHECK(first.process.WaitForExit(3000));
+    EXPECT_TRUE(first.process.WaitForExit(3000));
 }
 
 // Adds the class of every visible top-level window of the process to seen;
@@ -230,7 +226,7 @@ std::string Ms(double ms) { return std::to_string(std::lround(ms)) + " ms"; }
 class SettingsKeyUnwatchable {
   public:
     SettingsKeyUnwatchable() {
-        if (!Grant(KEY_ALL_ACCESS & ~KEY_NOTIFY)) FAIL("could not take KEY_NOTIFY away from the settings key");
+        if (!Grant(KEY_ALL_ACCESS & ~KEY_NOTIFY)) Abort("could not take KEY_NOTIFY away from the settings key");
     }
     ~SettingsKeyUnwatchable() { Grant(KEY_ALL_ACCESS); }
     SettingsKeyUnwatchable(const SettingsKeyUnwatchable&) = delete;
@@ -272,7 +268,7 @@ class SettingsKeyUnwatchable {
 class UserDpi {
   public:
     explicit UserDpi(DWORD dpi) {
-        if (!Set(dpi)) FAIL("could not set LogPixels");
+        if (!Set(dpi)) Abort("could not set LogPixels");
     }
     ~UserDpi() { Set(96); }
     UserDpi(const UserDpi&) = delete;
@@ -291,7 +287,7 @@ class UserDpi {
 
 }  // namespace
 
-DUOMIRA_WINE_TEST(main_window, first_start_shows_path_names_and_stored_choices) {
+TEST(main_window, first_start_shows_path_names_and_stored_choices) {
     struct Case {
         const char* name;
         std::vector<std::pair<const wchar_t*, const wchar_t*>> stored;
@@ -313,34 +309,34 @@ DUOMIRA_WINE_TEST(main_window, first_start_shows_path_names_and_stored_choices) 
     };
     const std::wstring path = L"C:\\作業 フォルダ\\比較元ﾌｧｲﾙ.txt";
     for (const Case& c : cases) {
-        const Context context(c.name);
+        SCOPED_TRACE(c.name);
         DeleteAppKey();
         for (const auto& [key, value] : c.stored) WriteStoredSetting(key, value);
         const auto subFlgBefore = ReadStoredSetting(L"SubFlg");
 
         WaitingStart first = StartWaiting(path);
         HWND window = first.main;
-        CHECK_EQ(TextOf(RequireChild(window, ids::kMainLabel2)), path);
-        for (int i = 0; i < 3; ++i) CHECK_EQ(TextOf(RequireChild(window, ids::kOption1 + i)), c.captions[i]);
-        CHECK_EQ(SelectedOption(window), c.selected);
+        EXPECT_EQ(TextOf(RequireChild(window, ids::kMainLabel2)), path);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(TextOf(RequireChild(window, ids::kOption1 + i)), c.captions[i]);
+        EXPECT_EQ(SelectedOption(window), c.selected);
         HWND check = RequireChild(window, ids::kCheck1);
-        CHECK_EQ(IsTicked(check), c.ticked);
-        CHECK_EQ(IsWindowEnabled(check) != FALSE, c.enabled);
-        CHECK_EQ(ReadStoredSetting(L"SubFlg"), subFlgBefore);  // showing the box writes nothing
+        EXPECT_EQ(IsTicked(check), c.ticked);
+        EXPECT_EQ(IsWindowEnabled(check) != FALSE, c.enabled);
+        EXPECT_EQ(ReadStoredSetting(L"SubFlg"), subFlgBefore);  // showing the box writes nothing
         Release(first);
     }
 }
 
-DUOMIRA_WINE_TEST(main_window, icon_cycles_styles_at_top_right_corner) {
+TEST(main_window, icon_cycles_styles_at_top_right_corner) {
     WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
     HWND window = first.main;
     // Nothing stored: the detailed style, recorded as "3".
-    CHECK_EQ(ReadStoredSetting(L"DispStyle"), L"3");
+    EXPECT_EQ(ReadStoredSetting(L"DispStyle"), L"3");
     CheckPlacement(window, kDetailed, 96);
     CheckNothingClipped(window, kDetailed);
     SaveWindowShot(window, L"main-window-detailed");
     for (const Style* style : {&kSmallest, &kNormal, &kDetailed}) {
-        const Context context(std::string("click to ") + style->name);
+        SCOPED_TRACE(std::string("click to ") + style->name);
         ClickIcon(window, *style);
         CheckPlacement(window, *style, 96);
         CheckNothingClipped(window, *style);
@@ -348,14 +344,14 @@ DUOMIRA_WINE_TEST(main_window, icon_cycles_styles_at_top_right_corner) {
     }
     // The icon takes a real click of the mouse too, not only posted messages.
     MouseClickAt(CentreOf(RequireChild(window, ids::kImage1)));
-    CHECK(WaitForSetting(L"DispStyle", L"1"));
+    EXPECT_TRUE(WaitForSetting(L"DispStyle", L"1"));
     CheckPlacement(window, kSmallest, 96);
-    CHECK(IsShown(window));
-    CHECK_EQ(TextOf(RequireChild(window, ids::kMainLabel2)), L"C:\\work\\a.txt");
+    EXPECT_TRUE(IsShown(window));
+    EXPECT_EQ(TextOf(RequireChild(window, ids::kMainLabel2)), L"C:\\work\\a.txt");
     Release(first);
 }
 
-DUOMIRA_WINE_TEST(main_window, opens_in_stored_style) {
+TEST(main_window, opens_in_stored_style) {
     struct Case {
         const wchar_t* stored;
         const Style* opens;
@@ -363,11 +359,11 @@ DUOMIRA_WINE_TEST(main_window, opens_in_stored_style) {
     };
     for (const Case& c : {Case{L"2", &kNormal, &kDetailed}, Case{L"7", &kDetailed, &kSmallest},
                           Case{L"1", &kSmallest, &kNormal}}) {
-        const Context context("DispStyle " + ToUtf8(c.stored));
+        SCOPED_TRACE("DispStyle " + ToUtf8(c.stored));
         DeleteAppKey();
         WriteStoredSetting(L"DispStyle", c.stored);
         WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
-        CHECK_EQ(ReadStoredSetting(L"DispStyle"), c.opens->number);
+        EXPECT_EQ(ReadStoredSetting(L"DispStyle"), c.opens->number);
         CheckPlacement(first.main, *c.opens, 96);
         ClickIcon(first.main, *c.afterClick);
         CheckPlacement(first.main, *c.afterClick, 96);
@@ -375,54 +371,54 @@ DUOMIRA_WINE_TEST(main_window, opens_in_stored_style) {
     }
 }
 
-DUOMIRA_WINE_TEST(main_window, choices_are_written_as_made) {
+TEST(main_window, choices_are_written_as_made) {
     WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
     HWND window = first.main;
     HWND check = RequireChild(window, ids::kCheck1);
     auto option = [&](int i) { return RequireChild(window, ids::kOption1 + i); };
 
-    REQUIRE(SendClick(option(1)));
-    CHECK(WaitForSetting(L"SelectExe", L"1"));
-    CHECK_EQ(SelectedOption(window), 1);
-    CHECK(IsWindowEnabled(check));
+    ASSERT_TRUE(SendClick(option(1)));
+    EXPECT_TRUE(WaitForSetting(L"SelectExe", L"1"));
+    EXPECT_EQ(SelectedOption(window), 1);
+    EXPECT_TRUE(IsWindowEnabled(check));
 
     // FC: the box is greyed, its tick and SubFlg stay.
     DeleteStoredSetting(L"SubFlg");
-    REQUIRE(SendClick(option(2)));
-    CHECK(WaitForSetting(L"SelectExe", L"2"));
-    CHECK(!IsWindowEnabled(check));
-    CHECK(IsTicked(check));
-    CHECK_EQ(ReadStoredSetting(L"SubFlg"), std::nullopt);
+    ASSERT_TRUE(SendClick(option(2)));
+    EXPECT_TRUE(WaitForSetting(L"SelectExe", L"2"));
+    EXPECT_TRUE(!IsWindowEnabled(check));
+    EXPECT_TRUE(IsTicked(check));
+    EXPECT_EQ(ReadStoredSetting(L"SubFlg"), std::nullopt);
 
-    REQUIRE(SendClick(option(0)));
-    CHECK(WaitForSetting(L"SelectExe", L"0"));
-    CHECK(IsWindowEnabled(check));
+    ASSERT_TRUE(SendClick(option(0)));
+    EXPECT_TRUE(WaitForSetting(L"SelectExe", L"0"));
+    EXPECT_TRUE(IsWindowEnabled(check));
 
     // The box: cleared writes "1", ticked writes "".
-    REQUIRE(SendClick(check));
-    CHECK(WaitForSetting(L"SubFlg", L"1"));
-    CHECK(!IsTicked(check));
-    REQUIRE(SendClick(check));
-    CHECK(WaitForSetting(L"SubFlg", L""));
-    CHECK(IsTicked(check));
+    ASSERT_TRUE(SendClick(check));
+    EXPECT_TRUE(WaitForSetting(L"SubFlg", L"1"));
+    EXPECT_TRUE(!IsTicked(check));
+    ASSERT_TRUE(SendClick(check));
+    EXPECT_TRUE(WaitForSetting(L"SubFlg", L""));
+    EXPECT_TRUE(IsTicked(check));
 
     // A cleared box keeps its state through FC and back.
-    REQUIRE(SendClick(check));
-    CHECK(WaitForSetting(L"SubFlg", L"1"));
-    REQUIRE(SendClick(option(2)));
-    CHECK(WaitForSetting(L"SelectExe", L"2"));
-    CHECK(!IsWindowEnabled(check));
-    CHECK(!IsTicked(check));
-    REQUIRE(SendClick(option(1)));
-    CHECK(WaitForSetting(L"SelectExe", L"1"));
-    CHECK(IsWindowEnabled(check));
-    CHECK(!IsTicked(check));
-    CHECK_EQ(ReadStoredSetting(L"SubFlg"), L"1");
-    CHECK(first.process.IsRunning());
+    ASSERT_TRUE(SendClick(check));
+    EXPECT_TRUE(WaitForSetting(L"SubFlg", L"1"));
+    ASSERT_TRUE(SendClick(option(2)));
+    EXPECT_TRUE(WaitForSetting(L"SelectExe", L"2"));
+    EXPECT_TRUE(!IsWindowEnabled(check));
+    EXPECT_TRUE(!IsTicked(check));
+    ASSERT_TRUE(SendClick(option(1)));
+    EXPECT_TRUE(WaitForSetting(L"SelectExe", L"1"));
+    EXPECT_TRUE(IsWindowEnabled(check));
+    EXPECT_TRUE(!IsTicked(check));
+    EXPECT_EQ(ReadStoredSetting(L"SubFlg"), L"1");
+    EXPECT_TRUE(first.process.IsRunning());
     Release(first);
 }
 
-DUOMIRA_WINE_TEST(main_window, keyboard_moves_between_options_and_toggles_box) {
+TEST(main_window, keyboard_moves_between_options_and_toggles_box) {
     WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
     HWND window = first.main;
     HWND check = RequireChild(window, ids::kCheck1);
@@ -433,25 +429,25 @@ DUOMIRA_WINE_TEST(main_window, keyboard_moves_between_options_and_toggles_box) {
     // The arrow keys move the selection along the option buttons.
     HWND option0 = RequireChild(window, ids::kOption1);
     press(option0, VK_DOWN);
-    CHECK(WaitForSetting(L"SelectExe", L"1"));
-    CHECK_EQ(SelectedOption(window), 1);
+    EXPECT_TRUE(WaitForSetting(L"SelectExe", L"1"));
+    EXPECT_EQ(SelectedOption(window), 1);
     press(RequireChild(window, ids::kOption1 + 1), VK_DOWN);
-    CHECK(WaitForSetting(L"SelectExe", L"2"));
-    CHECK(!IsWindowEnabled(check));
+    EXPECT_TRUE(WaitForSetting(L"SelectExe", L"2"));
+    EXPECT_TRUE(!IsWindowEnabled(check));
     press(RequireChild(window, ids::kOption1 + 2), VK_UP);
-    CHECK(WaitForSetting(L"SelectExe", L"1"));
-    CHECK(IsWindowEnabled(check));
+    EXPECT_TRUE(WaitForSetting(L"SelectExe", L"1"));
+    EXPECT_TRUE(IsWindowEnabled(check));
     // The space bar clears and ticks the box.
     press(check, VK_SPACE);
-    CHECK(WaitForSetting(L"SubFlg", L"1"));
-    CHECK(!IsTicked(check));
+    EXPECT_TRUE(WaitForSetting(L"SubFlg", L"1"));
+    EXPECT_TRUE(!IsTicked(check));
     press(check, VK_SPACE);
-    CHECK(WaitForSetting(L"SubFlg", L""));
-    CHECK(IsTicked(check));
+    EXPECT_TRUE(WaitForSetting(L"SubFlg", L""));
+    EXPECT_TRUE(IsTicked(check));
     Release(first);
 }
 
-DUOMIRA_WINE_TEST(main_window, focus_starts_on_box_and_comes_back) {
+TEST(main_window, focus_starts_on_box_and_comes_back) {
     WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
     HWND window = first.main;
     const DWORD thread = GetWindowThreadProcessId(window, nullptr);
@@ -461,49 +457,49 @@ DUOMIRA_WINE_TEST(main_window, focus_starts_on_box_and_comes_back) {
         return GetGUIThreadInfo(thread, &info) && info.hwndFocus ? GetDlgCtrlID(info.hwndFocus) : -1;
     };
     // Tab index 0 holds the focus when the window opens, so the keys work at once.
-    CHECK(WaitUntil([&] { return focusId() == ids::kCheck1; }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return focusId() == ids::kCheck1; }, 2000));
     PostMessageW(RequireChild(window, ids::kCheck1), WM_KEYDOWN, VK_TAB, 1);
-    CHECK(WaitUntil([&] { return focusId() == ids::kOption1; }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return focusId() == ids::kOption1; }, 2000));
 
     // Away to another window and back: the focus returns to where it was.
     HWND other = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 100, 100,
                                  nullptr, nullptr, nullptr, nullptr);
-    REQUIRE(other != nullptr);
+    ASSERT_TRUE(other != nullptr);
     SetForegroundWindow(other);
-    CHECK(WaitUntil([&] { return GetForegroundWindow() == other; }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == other; }, 2000));
     SetForegroundWindow(window);
-    CHECK(WaitUntil([&] { return GetForegroundWindow() == window; }, 2000));
-    CHECK(WaitUntil([&] { return focusId() == ids::kOption1; }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == window; }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return focusId() == ids::kOption1; }, 2000));
     DestroyWindow(other);
     Release(first);
 }
 
-DUOMIRA_WINE_TEST(main_window, partner_start_ends_waiting_instance_at_once) {
+TEST(main_window, partner_start_ends_waiting_instance_at_once) {
     WriteStoredSetting(L"WinDiffPath", FakeTool());
     double earliest = 1e9, latest = -1e9, latestFromClear = -1e9;
     for (int round = 0; round < 3; ++round) {
-        const Context context("round " + std::to_string(round + 1));
+        SCOPED_TRACE("round " + std::to_string(round + 1));
         const std::wstring log = UseFreshFakeLog();
         WaitingStart first = StartWaiting(L"C:\\work\\old");
         // The user clears the box in the waiting window.
-        REQUIRE(SendClick(RequireChild(first.main, ids::kCheck1)));
-        REQUIRE(WaitForSetting(L"SubFlg", L"1"));
+        ASSERT_TRUE(SendClick(RequireChild(first.main, ids::kCheck1)));
+        ASSERT_TRUE(WaitForSetting(L"SubFlg", L"1"));
 
         const PairEnd end = RunSecond(L"C:\\work\\new", first.process);
-        REQUIRE(end.secondEnded);
+        ASSERT_TRUE(end.secondEnded);
         // A second start never makes a main window, shown or hidden.
-        CHECK(!end.secondHadMainWindow);
-        CHECK_EQ(end.secondWindowsShown, std::vector<std::wstring>{});
-        REQUIRE(end.firstEnded);
-        REQUIRE(end.clearedMs >= 0);
-        CHECK(end.firstEndMs - end.clearedMs <= kInstantEndMs);
+        EXPECT_TRUE(!end.secondHadMainWindow);
+        EXPECT_EQ(end.secondWindowsShown, std::vector<std::wstring>{});
+        ASSERT_TRUE(end.firstEnded);
+        ASSERT_TRUE(end.clearedMs >= 0);
+        EXPECT_TRUE(end.firstEndMs - end.clearedMs <= kInstantEndMs);
         earliest = std::min(earliest, end.FirstAfterSecondMs());
         latest = std::max(latest, end.FirstAfterSecondMs());
         if (end.clearedMs >= 0) latestFromClear = std::max(latestFromClear, end.firstEndMs - end.clearedMs);
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
         // A completed pair leaves the box's choice cleared for the next one.
-        CHECK_EQ(ReadStoredSetting(L"SubFlg"), L"");
-        CHECK(WaitUntil([&] { return ReadFakeLog(log).size() == 1; }, 5000));
+        EXPECT_EQ(ReadStoredSetting(L"SubFlg"), L"");
+        EXPECT_TRUE(WaitUntil([&] { return ReadFakeLog(log).size() == 1; }, 5000));
     }
     // The watch on the settings key wakes the waiting instance at once; the
     // partner is often still ending (a negative time: the first ended first).
@@ -512,7 +508,7 @@ DUOMIRA_WINE_TEST(main_window, partner_start_ends_waiting_instance_at_once) {
          " after FileName was seen cleared (polled every ~1 ms)");
 }
 
-DUOMIRA_WINE_TEST(main_window, cleared_file_name_ends_waiting_instance) {
+TEST(main_window, cleared_file_name_ends_waiting_instance) {
     struct Case {
         const char* name;
         void (*clear)();
@@ -527,7 +523,7 @@ DUOMIRA_WINE_TEST(main_window, cleared_file_name_ends_waiting_instance) {
         {"no watch, FileName written empty", [] { WriteStoredSetting(L"FileName", L""); }, false},
     };
     for (const Case& c : cases) {
-        const Context context(c.name);
+        SCOPED_TRACE(c.name);
         DeleteAppKey();
         WriteStoredSetting(L"SubFlg", L"1");
         std::optional<SettingsKeyUnwatchable> unwatchable;
@@ -535,37 +531,37 @@ DUOMIRA_WINE_TEST(main_window, cleared_file_name_ends_waiting_instance) {
         WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
         // Past a tick with FileName set: the instance waits on.
         Sleep(&c == &cases.front() || unwatchable ? 600 : 100);
-        REQUIRE(first.process.IsRunning());
+        ASSERT_TRUE(first.process.IsRunning());
         c.clear();
         Stopwatch sinceCleared;
-        CHECK(first.process.WaitForExit(c.watched ? static_cast<DWORD>(kInstantEndMs) : 1000));
+        EXPECT_TRUE(first.process.WaitForExit(c.watched ? static_cast<DWORD>(kInstantEndMs) : 1000));
         Note(std::string(c.name) + ": ended after " + Ms(sinceCleared.ElapsedMs()));
-        CHECK_EQ(ReadStoredSetting(L"SubFlg"), L"");
+        EXPECT_EQ(ReadStoredSetting(L"SubFlg"), L"");
     }
 }
 
-DUOMIRA_WINE_TEST(main_window, closing_window_drops_pick_unasked) {
+TEST(main_window, closing_window_drops_pick_unasked) {
     struct Case {
         const char* name;
         bool closeButton;  // the caption's close button, clicked with the mouse; else WM_CLOSE
         bool clearBox;     // the user clears the box first; else SubFlg "1" is stored before the start
     };
     for (const Case& c : {Case{"WM_CLOSE", false, false}, Case{"close button", true, true}}) {
-        const Context context(c.name);
+        SCOPED_TRACE(c.name);
         DeleteAppKey();
         WriteStoredSetting(L"WinDiffPath", FakeTool());
         const std::wstring log = UseFreshFakeLog();
         if (!c.clearBox) WriteStoredSetting(L"SubFlg", L"1");
         WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
         if (c.clearBox) {
-            REQUIRE(SendClick(RequireChild(first.main, ids::kCheck1)));
-            REQUIRE(WaitForSetting(L"SubFlg", L"1"));
+            ASSERT_TRUE(SendClick(RequireChild(first.main, ids::kCheck1)));
+            ASSERT_TRUE(WaitForSetting(L"SubFlg", L"1"));
         }
 
         Stopwatch sinceClose;
         if (c.closeButton) {
             std::optional<POINT> button = CloseButtonOf(first.main);
-            REQUIRE(button.has_value());
+            ASSERT_TRUE(button.has_value());
             MouseClickAt(*button);
         } else {
             duomira::wine::CloseWindow(first.main);
@@ -576,21 +572,21 @@ DUOMIRA_WINE_TEST(main_window, closing_window_drops_pick_unasked) {
             NoteShownWindows(first.process.Id(), shown);
             return !first.process.IsRunning();
         }, 2000, 1);
-        CHECK(!first.process.IsRunning());
+        EXPECT_TRUE(!first.process.IsRunning());
         Note(std::string(c.name) + ": ended after " + Ms(sinceClose.ElapsedMs()));
         shown.erase(std::remove(shown.begin(), shown.end(), std::wstring(ids::kMainWindowClass)), shown.end());
-        CHECK_EQ(shown, std::vector<std::wstring>{});
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
-        CHECK_EQ(ReadStoredSetting(L"SubFlg"), L"1");
-        CHECK(ReadFakeLog(log).empty());
+        EXPECT_EQ(shown, std::vector<std::wstring>{});
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
+        EXPECT_EQ(ReadStoredSetting(L"SubFlg"), L"1");
+        EXPECT_TRUE(ReadFakeLog(log).empty());
     }
     // The dropped pick is forgotten: the next start waits again.
     WaitingStart next = StartWaiting(L"C:\\work\\b.txt");
-    CHECK_EQ(TextOf(RequireChild(next.main, ids::kMainLabel2)), L"C:\\work\\b.txt");
+    EXPECT_EQ(TextOf(RequireChild(next.main, ids::kMainLabel2)), L"C:\\work\\b.txt");
     Release(next);
 }
 
-DUOMIRA_WINE_TEST(main_window, acceptance_compare_two_folders_with_winmerge) {
+TEST(main_window, acceptance_compare_two_folders_with_winmerge) {
     const std::wstring a = MakeDirs(L"C:\\比較\\版 1");
     const std::wstring b = MakeDirs(L"C:\\比較\\版 2");
     const std::wstring log = UseFreshFakeLog();
@@ -598,15 +594,15 @@ DUOMIRA_WINE_TEST(main_window, acceptance_compare_two_folders_with_winmerge) {
     // First pick: the yellow window comes up at the top-right with A under "詳細".
     WaitingStart first = StartWaiting(a);
     HWND window = first.main;
-    CHECK(IsShown(window));
+    EXPECT_TRUE(IsShown(window));
     CheckPlacement(window, kDetailed, 96);
     HWND frame = RequireChild(window, ids::kMainFrame1);
     HWND label = RequireChild(window, ids::kMainLabel2);
-    CHECK_EQ(TextOf(frame), L"詳細");
-    CHECK_EQ(TextOf(label), a);
+    EXPECT_EQ(TextOf(frame), L"詳細");
+    EXPECT_EQ(TextOf(label), a);
     const RECT frameRect = WindowRectOf(frame), labelRect = WindowRectOf(label);
     RECT inside{};
-    CHECK(IntersectRect(&inside, &frameRect, &labelRect) && EqualRect(&inside, &labelRect));
+    EXPECT_TRUE(IntersectRect(&inside, &frameRect, &labelRect) && EqualRect(&inside, &labelRect));
     {
         // A free spot of the client area, right of the row of buttons.
         Sleep(200);  // painted by now
@@ -615,40 +611,40 @@ DUOMIRA_WINE_TEST(main_window, acceptance_compare_two_folders_with_winmerge) {
         HDC screen = GetDC(nullptr);
         const COLORREF colour = GetPixel(screen, spot.x, spot.y);
         ReleaseDC(nullptr, screen);
-        CHECK_EQ(colour, RGB(255, 255, 192));
+        EXPECT_EQ(colour, RGB(255, 255, 192));
     }
 
     // WinMerge, and no subdirectories: chosen with the mouse.
     HWND winMerge = RequireChild(window, ids::kOption1 + 1);
     HWND check = RequireChild(window, ids::kCheck1);
-    CHECK_EQ(TextOf(check), kSubdirCaption);
+    EXPECT_EQ(TextOf(check), kSubdirCaption);
     MouseClickAt(CentreOf(winMerge));
-    CHECK(WaitForSetting(L"SelectExe", L"1"));
+    EXPECT_TRUE(WaitForSetting(L"SelectExe", L"1"));
     MouseClickAt(CentreOf(check));
-    CHECK(WaitForSetting(L"SubFlg", L"1"));
-    CHECK(!IsTicked(check));
+    EXPECT_TRUE(WaitForSetting(L"SubFlg", L"1"));
+    EXPECT_TRUE(!IsTicked(check));
     SaveWindowShot(window, L"acceptance-waiting");
     WriteStoredSetting(L"WinMergePath", FakeTool());
 
     // Second pick: the tool starts on both folders, the window goes within a second.
     const PairEnd end = RunSecond(b, first.process);
-    REQUIRE(end.secondEnded);
-    CHECK(end.firstEnded);
-    CHECK(end.FirstAfterSecondMs() <= 1000.0);
-    CHECK(!end.secondHadMainWindow);
-    CHECK_EQ(end.secondWindowsShown, std::vector<std::wstring>{});
-    CHECK(!IsWindow(window));
-    CHECK(WaitUntil([&] { return !ReadFakeLog(log).empty(); }, 5000));
+    ASSERT_TRUE(end.secondEnded);
+    EXPECT_TRUE(end.firstEnded);
+    EXPECT_TRUE(end.FirstAfterSecondMs() <= 1000.0);
+    EXPECT_TRUE(!end.secondHadMainWindow);
+    EXPECT_EQ(end.secondWindowsShown, std::vector<std::wstring>{});
+    EXPECT_TRUE(!IsWindow(window));
+    EXPECT_TRUE(WaitUntil([&] { return !ReadFakeLog(log).empty(); }, 5000));
     const std::vector<FakeRecord> started = ReadFakeLog(log);
-    REQUIRE_EQ(started.size(), 1u);
-    CHECK_EQ(started[0].commandLine, FakeTool() + L" " + Quoted(a) + L" " + Quoted(b));
-    CHECK_EQ(started[0].args, (std::vector<std::wstring>{FakeTool(), a, b}));
-    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
-    CHECK_EQ(ReadStoredSetting(L"SubFlg"), L"");
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0].commandLine, FakeTool() + L" " + Quoted(a) + L" " + Quoted(b));
+    EXPECT_EQ(started[0].args, (std::vector<std::wstring>{FakeTool(), a, b}));
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
+    EXPECT_EQ(ReadStoredSetting(L"SubFlg"), L"");
     Note("the window went " + Ms(end.FirstAfterSecondMs()) + " after the second pick ended");
 }
 
-DUOMIRA_WINE_TEST(main_window, styles_scale_at_144_dpi) {
+TEST(main_window, styles_scale_at_144_dpi) {
     {
         // Each program start reads the user's DPI afresh; no restart of Wine is needed.
         UserDpi dpi(144);
@@ -658,7 +654,7 @@ DUOMIRA_WINE_TEST(main_window, styles_scale_at_144_dpi) {
         CheckNothingClipped(window, kDetailed);
         SaveWindowShot(window, L"main-window-144dpi-detailed");
         for (const Style* style : {&kSmallest, &kNormal}) {
-            const Context context(std::string("144 dpi, click to ") + style->name);
+            SCOPED_TRACE(std::string("144 dpi, click to ") + style->name);
             ClickIcon(window, *style);
             CheckPlacement(window, *style, 144);
             CheckNothingClipped(window, *style);

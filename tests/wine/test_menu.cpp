@@ -124,7 +124,7 @@ std::wstring MakeInstallFolder(const std::wstring& name, bool withExe = true) {
     for (const std::wstring& file : files) {
         const std::wstring from = ExePath(file);
         const std::wstring to = folder + L"\\" + file;
-        if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) FAIL("can't copy " + Show(from) + " to " + Show(to));
+        if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) Abort("can't copy " + Show(from) + " to " + Show(to));
     }
     return folder;
 }
@@ -145,7 +145,7 @@ class StartedScript {
         outFile_ = TestTempDir() + L"\\script-" + std::to_wstring(++g_scriptRuns) + L".out";
         SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
         UniqueKernelHandle readEnd;
-        REQUIRE(CreatePipe(readEnd.put(), input_.put(), &inherit, 0));
+        if (!CreatePipe(readEnd.put(), input_.put(), &inherit, 0)) Abort("CreatePipe failed");
         SetHandleInformation(input_.get(), HANDLE_FLAG_INHERIT, 0);
         UniqueFile out(CreateFileW(outFile_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                                    FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -163,7 +163,7 @@ class StartedScript {
                                                    TestTempDir().c_str(), &startup, &info);
         readEnd.reset();
         out.reset();
-        if (!started) FAIL("can't start " + Show(line));
+        if (!started) Abort("can't start " + Show(line));
         const UniqueKernelHandle thread(info.hThread);
         process_ = Process(info.hProcess, info.dwProcessId);
     }
@@ -193,7 +193,7 @@ class StartedScript {
 // key being pressed.
 ScriptRun RunScript(const std::wstring& folder, const wchar_t* script, const std::wstring& arguments = L"/quiet") {
     StartedScript started(folder, script, arguments);
-    if (!started.process().WaitForExit(15000)) FAIL(ToUtf8(script) + " did not finish within 15 s");
+    if (!started.process().WaitForExit(15000)) Abort(ToUtf8(script) + " did not finish within 15 s");
     return started.Result();
 }
 
@@ -201,10 +201,7 @@ ScriptRun RunScript(const std::wstring& folder, const wchar_t* script, const std
 // when it doesn't.
 void RequireScriptSucceeds(const std::wstring& folder, const wchar_t* script) {
     const ScriptRun run = RunScript(folder, script);
-    if (!CHECK_EQ(run.exitCode, 0)) {
-        Note(ToUtf8(script) + " said: " + ToUtf8(run.output));
-        throw TestAbort{};
-    }
+    ASSERT_EQ(run.exitCode, 0u) << ToUtf8(script) << " said: " << ToUtf8(run.output);
 }
 
 std::wstring ExpectedCommand(const std::wstring& folder) {
@@ -214,39 +211,39 @@ std::wstring ExpectedCommand(const std::wstring& folder) {
 // The entry of one kind as the register script must leave it: exactly the
 // menu text, the icon and the command, nothing else.
 void CheckEntry(const Kind& kind, const std::wstring& folder) {
-    const Context context(std::string("kind ") + ToUtf8(kind.name));
-    CHECK_EQ(RegistryValue(kind.VerbKey()), std::wstring(kMenuText));
-    CHECK_EQ(RegistryValue(kind.VerbKey(), L"Icon"), folder + L"\\Duomira.exe,0");
-    CHECK_EQ(RegistryValue(kind.CommandKey()), ExpectedCommand(folder));
+    SCOPED_TRACE(std::string("kind ") + ToUtf8(kind.name));
+    EXPECT_EQ(RegistryValue(kind.VerbKey()), std::wstring(kMenuText));
+    EXPECT_EQ(RegistryValue(kind.VerbKey(), L"Icon"), folder + L"\\Duomira.exe,0");
+    EXPECT_EQ(RegistryValue(kind.CommandKey()), ExpectedCommand(folder));
     const KeyShape verb = ShapeOf(kind.VerbKey());
     const KeyShape wantVerb{{L"", L"Icon"}, {L"command"}};
-    if (!(verb == wantVerb)) RecordFailure(__FILE__, __LINE__, "verb key holds " + ShowShape(verb));
+    if (!(verb == wantVerb)) ADD_FAILURE() << "verb key holds " << ShowShape(verb);
     const KeyShape command = ShapeOf(kind.CommandKey());
     const KeyShape wantCommand{{L""}, {}};
-    if (!(command == wantCommand)) RecordFailure(__FILE__, __LINE__, "command key holds " + ShowShape(command));
+    if (!(command == wantCommand)) ADD_FAILURE() << "command key holds " << ShowShape(command);
 }
 
 // What Explorer does with the command of a key: "%1" becomes the item's path.
 std::wstring CommandFor(const Kind& kind, const std::wstring& item) {
     std::optional<std::wstring> command = RegistryValue(kind.CommandKey());
-    if (!command) FAIL("no command under " + Show(kind.CommandKey()));
+    if (!command) Abort("no command under " + Show(kind.CommandKey()));
     const size_t at = command->find(L"%1");
-    if (at == std::wstring::npos) FAIL("no %1 in " + Show(*command));
+    if (at == std::wstring::npos) Abort("no %1 in " + Show(*command));
     return command->replace(at, 2, item);
 }
 
 }  // namespace
 
-DUOMIRA_WINE_TEST(menu, register_adds_entry_for_files_folders_and_drives) {
+TEST(menu, register_adds_entry_for_files_folders_and_drives) {
     MenuKeysCleared cleared;
     const std::wstring folder = MakeInstallFolder(kInstallFolder);
     RequireScriptSucceeds(folder, kRegister);
     for (const Kind& kind : kKinds) CheckEntry(kind, folder);
     // The program's own settings are none of its business.
-    CHECK(!AppKeyExists());
+    EXPECT_TRUE(!AppKeyExists());
 }
 
-DUOMIRA_WINE_TEST(menu, registering_again_is_harmless_and_follows_the_folder) {
+TEST(menu, registering_again_is_harmless_and_follows_the_folder) {
     MenuKeysCleared cleared;
     const std::wstring first = MakeInstallFolder(L"first copy");
     RequireScriptSucceeds(first, kRegister);
@@ -260,13 +257,13 @@ DUOMIRA_WINE_TEST(menu, registering_again_is_harmless_and_follows_the_folder) {
     for (const Kind& kind : kKinds) CheckEntry(kind, moved);
 }
 
-DUOMIRA_WINE_TEST(menu, register_without_duomira_exe_fails_and_writes_nothing) {
+TEST(menu, register_without_duomira_exe_fails_and_writes_nothing) {
     MenuKeysCleared cleared;
     const std::wstring folder = MakeInstallFolder(L"scripts only", false);
     const ScriptRun run = RunScript(folder, kRegister);
-    CHECK_EQ(run.exitCode, 1);
-    for (const Kind& kind : kKinds) CHECK(!RegistryKeyExists(kind.VerbKey()));
-    CHECK(run.output.find(L"Duomira.exe") != std::wstring::npos);
+    EXPECT_EQ(run.exitCode, 1u);
+    for (const Kind& kind : kKinds) EXPECT_TRUE(!RegistryKeyExists(kind.VerbKey()));
+    EXPECT_TRUE(run.output.find(L"Duomira.exe") != std::wstring::npos);
 }
 
 // Folder names that cmd.exe reads specially outside quotes, in delayed
@@ -274,27 +271,27 @@ DUOMIRA_WINE_TEST(menu, register_without_duomira_exe_fails_and_writes_nothing) {
 // or the script must say it can't and write nothing. Windows' cmd reads the
 // "%" names right; Wine's expands the "%" in a folder name a second time, so
 // there the script can only refuse.
-DUOMIRA_WINE_TEST(menu, register_names_the_true_path_from_odd_folder_names) {
+TEST(menu, register_names_the_true_path_from_odd_folder_names) {
     for (const wchar_t* name : {L"Hello! World", L"Tools & 100% Utils (x86)", L"^caret 'quote' (1) 置き場",
                                 L"50%a%b!c!"}) {
-        const Context context(ToUtf8(name));
+        SCOPED_TRACE(ToUtf8(name));
         MenuKeysCleared cleared;
         const std::wstring folder = MakeInstallFolder(std::wstring(L"odd\\") + name);
         const ScriptRun run = RunScript(folder, kRegister);
         if (run.exitCode == 0) {
             for (const Kind& kind : kKinds) CheckEntry(kind, folder);
         } else {
-            CHECK(std::wstring(name).find(L'%') != std::wstring::npos);
-            CHECK_EQ(run.exitCode, 1);
-            CHECK(run.output.find(L"正しく読み取れません") != std::wstring::npos);
-            for (const Kind& kind : kKinds) CHECK(!RegistryKeyExists(kind.VerbKey()));
+            EXPECT_TRUE(std::wstring(name).find(L'%') != std::wstring::npos);
+            EXPECT_EQ(run.exitCode, 1u);
+            EXPECT_TRUE(run.output.find(L"正しく読み取れません") != std::wstring::npos);
+            for (const Kind& kind : kKinds) EXPECT_TRUE(!RegistryKeyExists(kind.VerbKey()));
         }
         RequireScriptSucceeds(folder, kRemove);
-        for (const Kind& kind : kKinds) CHECK(!RegistryKeyExists(kind.VerbKey()));
+        for (const Kind& kind : kKinds) EXPECT_TRUE(!RegistryKeyExists(kind.VerbKey()));
     }
 }
 
-DUOMIRA_WINE_TEST(menu, entry_command_hands_picked_items_to_duomira) {
+TEST(menu, entry_command_hands_picked_items_to_duomira) {
     MenuKeysCleared cleared;
     const std::wstring folder = MakeInstallFolder(kInstallFolder);
     RequireScriptSucceeds(folder, kRegister);
@@ -305,8 +302,8 @@ DUOMIRA_WINE_TEST(menu, entry_command_hands_picked_items_to_duomira) {
     const std::wstring newDir = MakeDirs(items + L"\\新しい 版 (2)");
     const std::wstring oldFile = oldDir + L"\\report 2024.txt";
     const std::wstring newFile = newDir + L"\\ﾃｽﾄ 結果&まとめ.txt";
-    REQUIRE(WriteFileBytes(oldFile, "old\r\n"));
-    REQUIRE(WriteFileBytes(newFile, "new\r\n"));
+    ASSERT_TRUE(WriteFileBytes(oldFile, "old\r\n"));
+    ASSERT_TRUE(WriteFileBytes(newFile, "new\r\n"));
 
     struct Pair {
         const Kind* kind;
@@ -318,7 +315,7 @@ DUOMIRA_WINE_TEST(menu, entry_command_hands_picked_items_to_duomira) {
         {&kDrives, L"C:\\", L"Z:\\"},
     };
     for (const Pair& pair : pairs) {
-        const Context context(std::string("kind ") + ToUtf8(pair.kind->name));
+        SCOPED_TRACE(std::string("kind ") + ToUtf8(pair.kind->name));
         DeleteAppKey();
         WriteStoredSetting(L"SelectExe", L"1");
         WriteStoredSetting(L"WinMergePath", ExePath(L"fake_tool.exe"));
@@ -328,21 +325,21 @@ DUOMIRA_WINE_TEST(menu, entry_command_hands_picked_items_to_duomira) {
         // path in the quotes of the command.
         Process first = StartProcess(CommandFor(*pair.kind, pair.first), pair.kind == &kFiles ? oldDir : items);
         RequireWindow(first.Id(), ids::kMainWindowClass, 10000);
-        CHECK(WaitUntil([] { return ReadStoredSetting(L"FileName").has_value(); }, 5000));
-        CHECK_EQ(ReadStoredSetting(L"FileName"), Quoted(pair.first));
+        EXPECT_TRUE(WaitUntil([] { return ReadStoredSetting(L"FileName").has_value(); }, 5000));
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), Quoted(pair.first));
 
         // Second pick: the tool gets both items, each as one whole argument.
         Process second = StartProcess(CommandFor(*pair.kind, pair.second), items);
-        CHECK(second.WaitForExit(10000));
-        CHECK(first.WaitForExit(5000));
+        EXPECT_TRUE(second.WaitForExit(10000));
+        EXPECT_TRUE(first.WaitForExit(5000));
         const std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
-        REQUIRE_EQ(records.size(), 1u);
-        CHECK_EQ(records[0].args, (std::vector<std::wstring>{ExePath(L"fake_tool.exe"), L"-r", pair.first, pair.second}));
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].args, (std::vector<std::wstring>{ExePath(L"fake_tool.exe"), L"-r", pair.first, pair.second}));
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
     }
 }
 
-DUOMIRA_WINE_TEST(menu, remove_deletes_our_entries_and_nothing_else) {
+TEST(menu, remove_deletes_our_entries_and_nothing_else) {
     MenuKeysCleared cleared;
     // Neighbours that another program put there, and the program's settings.
     const std::wstring neighbour = std::wstring(kClasses) + L"\\*\\shell\\NeighbourVerb";
@@ -371,23 +368,23 @@ DUOMIRA_WINE_TEST(menu, remove_deletes_our_entries_and_nothing_else) {
     RequireScriptSucceeds(folder, kRegister);
     RequireScriptSucceeds(folder, kRemove);
 
-    for (const Kind& kind : kKinds) CHECK(!RegistryKeyExists(kind.VerbKey()));
+    for (const Kind& kind : kKinds) EXPECT_TRUE(!RegistryKeyExists(kind.VerbKey()));
     std::vector<std::wstring> traces;
     FindTraces(HKEY_CURRENT_USER, kClasses, traces);
-    CHECK_EQ(traces, std::vector<std::wstring>{});
-    CHECK_EQ(RegistryValue(neighbour), L"Neighbour");
-    CHECK_EQ(RegistryValue(neighbour + L"\\command"), L"notepad.exe \"%1\"");
-    CHECK_EQ(RegistryValue(drivesShell, L"NeighbourNote"), note);
-    CHECK_EQ(RegistryValue(folderShell), folderShellDefault);
-    CHECK(AllStoredSettings() == settings);
+    EXPECT_EQ(traces, std::vector<std::wstring>{});
+    EXPECT_EQ(RegistryValue(neighbour), L"Neighbour");
+    EXPECT_EQ(RegistryValue(neighbour + L"\\command"), L"notepad.exe \"%1\"");
+    EXPECT_EQ(RegistryValue(drivesShell, L"NeighbourNote"), note);
+    EXPECT_EQ(RegistryValue(folderShell), folderShellDefault);
+    EXPECT_TRUE(AllStoredSettings() == settings);
 
     // Removing again, with nothing left to remove, succeeds and changes nothing.
     RequireScriptSucceeds(folder, kRemove);
-    CHECK_EQ(RegistryValue(neighbour), L"Neighbour");
-    CHECK(AllStoredSettings() == settings);
+    EXPECT_EQ(RegistryValue(neighbour), L"Neighbour");
+    EXPECT_TRUE(AllStoredSettings() == settings);
 }
 
-DUOMIRA_WINE_TEST(menu, remove_takes_away_the_empty_keys_register_made) {
+TEST(menu, remove_takes_away_the_empty_keys_register_made) {
     MenuKeysCleared cleared;
     // The keys that hold ours: an empty one (an earlier test may have left it)
     // goes first, so that registering makes it; one with content must stay.
@@ -409,26 +406,26 @@ DUOMIRA_WINE_TEST(menu, remove_takes_away_the_empty_keys_register_made) {
     }
     const std::wstring folder = MakeInstallFolder(L"empty holders");
     RequireScriptSucceeds(folder, kRegister);
-    for (const auto& [key, existed] : holders) CHECK(RegistryKeyExists(key));
+    for (const auto& [key, existed] : holders) EXPECT_TRUE(RegistryKeyExists(key));
     RequireScriptSucceeds(folder, kRemove);
     for (const auto& [key, existed] : holders) {
-        const Context context(ToUtf8(key));
-        CHECK_EQ(RegistryKeyExists(key), existed);
+        SCOPED_TRACE(ToUtf8(key));
+        EXPECT_EQ(RegistryKeyExists(key), existed);
     }
 }
 
-DUOMIRA_WINE_TEST(menu, scripts_wait_for_a_key_unless_quiet) {
+TEST(menu, scripts_wait_for_a_key_unless_quiet) {
     MenuKeysCleared cleared;
     const std::wstring folder = MakeInstallFolder(L"double click");
     for (const wchar_t* script : {kRegister, kRemove}) {
-        const Context context(ToUtf8(script));
+        SCOPED_TRACE(ToUtf8(script));
         // As a double click starts it: no argument. The console window stays
         // readable until a key is pressed.
         StartedScript started(folder, script, L"");
-        CHECK(!started.process().WaitForExit(2000));
+        EXPECT_TRUE(!started.process().WaitForExit(2000));
         started.Type();
-        CHECK(started.process().WaitForExit(10000));
-        CHECK_EQ(started.Result().exitCode, 0);
+        EXPECT_TRUE(started.process().WaitForExit(10000));
+        EXPECT_EQ(started.Result().exitCode, 0u);
     }
-    for (const Kind& kind : kKinds) CHECK(!RegistryKeyExists(kind.VerbKey()));
+    for (const Kind& kind : kKinds) EXPECT_TRUE(!RegistryKeyExists(kind.VerbKey()));
 }

@@ -55,7 +55,7 @@ std::vector<Process> StartTogether(const std::vector<std::wstring>& arguments) {
                             dir.c_str(), &startup, &info)) {
             const DWORD error = GetLastError();
             for (const UniqueKernelHandle& thread : threads) ResumeThread(thread.get());
-            FAIL("CreateProcessW failed (error " + std::to_string(error) + ")");
+            Abort("CreateProcessW failed (error " + std::to_string(error) + ")");
         }
         processes.emplace_back(info.hProcess, info.dwProcessId);
         threads.emplace_back(info.hThread);
@@ -71,18 +71,18 @@ void PairTogether(int firstRound, int lastRound) {
     BusyLoad load;
     Stopwatch all;
     for (int round = firstRound; round <= lastRound; ++round) {
-        const Context context("round " + std::to_string(round));
+        SCOPED_TRACE("round " + std::to_string(round));
         const std::wstring log = UseFreshFakeLog();
         const std::wstring a = L"C:\\together\\" + std::to_wstring(round) + L"\\a.txt";
         const std::wstring b = L"C:\\together\\" + std::to_wstring(round) + L"\\b.txt";
         std::vector<Process> starts = StartTogether({a, b});
-        for (const Process& start : starts) CHECK(start.WaitForExit(15000));
+        for (const Process& start : starts) EXPECT_TRUE(start.WaitForExit(15000));
         const std::vector<FakeRecord> tools = WaitForFakeRecords(log, 1);
-        REQUIRE_EQ(tools.size(), 1u);
+        ASSERT_EQ(tools.size(), 1u);
         const std::vector<std::wstring>& args = tools[0].args;
-        REQUIRE_EQ(args.size(), 3u);
-        CHECK(std::set<std::wstring>(args.begin() + 1, args.end()) == std::set<std::wstring>({a, b}));
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+        ASSERT_EQ(args.size(), 3u);
+        EXPECT_TRUE(std::set<std::wstring>(args.begin() + 1, args.end()) == std::set<std::wstring>({a, b}));
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
         for (Process& start : starts) start.Kill();
     }
     Note(std::to_string(lastRound - firstRound + 1) + " rounds in " +
@@ -92,14 +92,14 @@ void PairTogether(int firstRound, int lastRound) {
 }  // namespace
 
 // 30 rounds in all, in two tests that each stay well inside a test's time limit.
-DUOMIRA_WINE_TEST(pairing, two_picks_in_the_same_instant_pair_up) { PairTogether(1, 15); }
-DUOMIRA_WINE_TEST(pairing, two_picks_in_the_same_instant_pair_up_again) { PairTogether(16, 30); }
+TEST(pairing, two_picks_in_the_same_instant_pair_up) { PairTogether(1, 15); }
+TEST(pairing, two_picks_in_the_same_instant_pair_up_again) { PairTogether(16, 30); }
 
-DUOMIRA_WINE_TEST(pairing, three_picks_in_the_same_instant_leave_one_waiting) {
+TEST(pairing, three_picks_in_the_same_instant_leave_one_waiting) {
     WriteStoredSetting(L"WinDiffPath", FakeTool());
     BusyLoad load;
     for (int round = 1; round <= 3; ++round) {
-        const Context context("round " + std::to_string(round));
+        SCOPED_TRACE("round " + std::to_string(round));
         DeleteStoredSetting(L"FileName");
         const std::wstring log = UseFreshFakeLog();
         std::vector<std::wstring> picks;
@@ -118,56 +118,56 @@ DUOMIRA_WINE_TEST(pairing, three_picks_in_the_same_instant_leave_one_waiting) {
             },
             15000, 20);
         Sleep(1200);  // past two of the waiting window's ticks: it stays
-        REQUIRE(settled);
-        REQUIRE(running.size() == 1 && running[0]->IsRunning());
+        ASSERT_TRUE(settled);
+        ASSERT_TRUE(running.size() == 1 && running[0]->IsRunning());
 
         const std::vector<FakeRecord> tools = WaitForFakeRecords(log, 1);
-        REQUIRE_EQ(tools.size(), 1u);
-        REQUIRE_EQ(tools[0].args.size(), 3u);
+        ASSERT_EQ(tools.size(), 1u);
+        ASSERT_EQ(tools[0].args.size(), 3u);
         const std::optional<std::wstring> waiting = ReadStoredSetting(L"FileName");
-        REQUIRE(waiting.has_value());
+        ASSERT_TRUE(waiting.has_value());
         // The waiting pick is the one not compared, and its window shows it.
         const std::set<std::wstring> all(picks.begin(), picks.end());
         const std::set<std::wstring> used{tools[0].args[1], tools[0].args[2], *waiting};
-        CHECK(used == all);
+        EXPECT_TRUE(used == all);
         HWND window = RequireWindow(running[0]->Id(), ids::kMainWindowClass, 1000);
-        CHECK_EQ(TextOf(RequireChild(window, ids::kMainLabel2)), *waiting);
+        EXPECT_EQ(TextOf(RequireChild(window, ids::kMainLabel2)), *waiting);
         for (Process& start : starts) start.Kill();
     }
 }
 
-DUOMIRA_WINE_TEST(pairing, lock_left_by_a_killed_start_stops_no_later_start) {
+TEST(pairing, lock_left_by_a_killed_start_stops_no_later_start) {
     // A thread that takes the pairing lock and ends without letting go leaves
     // it abandoned, as a start killed inside it does.
     const UniqueKernelHandle lock(CreateMutexW(nullptr, FALSE, duomira::kPairingMutexName));
-    REQUIRE(lock);
+    ASSERT_TRUE(lock);
     const UniqueKernelHandle taker(CreateThread(
         nullptr, 0, [](void* mutex) -> DWORD { return WaitForSingleObject(static_cast<HANDLE>(mutex), 5000); },
         lock.get(), 0, nullptr));
-    REQUIRE(taker);
+    ASSERT_TRUE(taker);
     WaitForSingleObject(taker.get(), 10000);
 
     WriteStoredSetting(L"WinDiffPath", FakeTool());
     const std::wstring log = UseFreshFakeLog();
     WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
     Process second = StartDuomira(L"C:\\work\\b.txt", TestTempDir());
-    CHECK(second.WaitForExit(10000));
-    CHECK(first.process.WaitForExit(5000));
+    EXPECT_TRUE(second.WaitForExit(10000));
+    EXPECT_TRUE(first.process.WaitForExit(5000));
     const std::vector<FakeRecord> tools = WaitForFakeRecords(log, 1);
-    REQUIRE_EQ(tools.size(), 1u);
-    CHECK_EQ(tools[0].args, (std::vector<std::wstring>{FakeTool(), L"C:\\work\\a.txt", L"C:\\work\\b.txt"}));
+    ASSERT_EQ(tools.size(), 1u);
+    EXPECT_EQ(tools[0].args, (std::vector<std::wstring>{FakeTool(), L"C:\\work\\a.txt", L"C:\\work\\b.txt"}));
 }
 
-DUOMIRA_WINE_TEST(pairing, session_end_drops_the_waiting_pick) {
+TEST(pairing, session_end_drops_the_waiting_pick) {
     // What a log-off or shut-down sends: the waiting instance runs its close
     // handling, clears FileName, and ends without holding the session up.
     WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
     Stopwatch sinceEnd;
     Process wineboot = StartProcess(L"wineboot.exe --end-session");
-    CHECK(first.process.WaitForExit(10000));
+    EXPECT_TRUE(first.process.WaitForExit(10000));
     Note("the waiting instance ended " + std::to_string(static_cast<int>(sinceEnd.ElapsedMs())) +
          " ms after the session end began");
-    CHECK(wineboot.WaitForExit(20000));
-    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
-    CHECK(ProcessIdsNamed(L"Duomira.exe").empty());
+    EXPECT_TRUE(wineboot.WaitForExit(20000));
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
+    EXPECT_TRUE(ProcessIdsNamed(L"Duomira.exe").empty());
 }

@@ -43,7 +43,7 @@ void Type(HWND box, std::wstring_view text) {
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(value.c_str()),
                              SMTO_ABORTIFHUNG, 5000, &result))
-        FAIL("WM_SETTEXT timed out");
+        Abort("WM_SETTEXT timed out");
 }
 
 void TypeAll(HWND dialog, const Six& texts) {
@@ -68,7 +68,9 @@ void StoreSix(const Six& values) {
 // dialog appears), then checks them.
 bool BoxesShow(HWND dialog, const Six& expected, DWORD timeoutMs = 3000) {
     WaitUntil([&] { return BoxTexts(dialog) == expected; }, timeoutMs);
-    return CHECK_EQ(BoxTexts(dialog), expected);
+    const Six texts = BoxTexts(dialog);
+    EXPECT_EQ(texts, expected);
+    return texts == expected;
 }
 
 DWORD ThreadOf(HWND window) { return GetWindowThreadProcessId(window, nullptr); }
@@ -122,7 +124,7 @@ HWND RequireFileDialog(DWORD processId, HWND owner) {
             return found != nullptr;
         },
         5000);
-    if (!found) FAIL("no file-open dialog");
+    if (!found) Abort("no file-open dialog");
     return found;
 }
 
@@ -133,7 +135,7 @@ HWND FileNameBox(HWND fileDialog) {
         if (HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr)) return edit;
         return combo;
     }
-    FAIL("the file-open dialog has no file name box");
+    Abort("the file-open dialog has no file name box");
 }
 
 // A waiting first start in English, where Wine titles a file-open dialog
@@ -144,7 +146,8 @@ WaitingStart StartWaitingInEnglish(const std::wstring& argument) {
     std::wstring exe = ExePath(L"Duomira.exe");
     // Z: is the root of the Unix file system; start.exe hands the Unix program
     // its arguments split at blanks.
-    REQUIRE(exe.starts_with(L"Z:") && exe.find(L' ') == std::wstring::npos);
+    if (!exe.starts_with(L"Z:") || exe.find(L' ') != std::wstring::npos)
+        Abort("Duomira.exe is not on Z: under a path without blanks: " + Show(exe));
     exe = exe.substr(2);
     std::replace(exe.begin(), exe.end(), L'\\', L'/');
     const Process starter = StartProcess(
@@ -155,42 +158,42 @@ WaitingStart StartWaitingInEnglish(const std::wstring& argument) {
         id = found.empty() ? 0 : found.front();
         return id != 0;
     }, 10000);
-    if (!id) FAIL("Duomira.exe did not start from the Unix side");
+    if (!id) Abort("Duomira.exe did not start from the Unix side");
     WaitingStart waiting;
     const DWORD access = SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION;
     waiting.process = Process(OpenProcess(access, FALSE, id), id);
     waiting.main = RequireWindow(id, ids::kMainWindowClass, 10000);
-    if (!WaitForSetting(L"FileName", argument, 5000)) FAIL("FileName was not recorded");
+    if (!WaitForSetting(L"FileName", argument, 5000)) Abort("FileName was not recorded");
     return waiting;
 }
 
 }  // namespace
 
-DUOMIRA_WINE_TEST(path_dialog, shows_defaults_then_stored_values_on_every_showing) {
+TEST(path_dialog, shows_defaults_then_stored_values_on_every_showing) {
     WaitingStart waiting = StartWaiting();
     HWND dialog = PressSettings(waiting);
     BoxesShow(dialog, kDefaults);
     // The path box of tool 0 is first in the tab order and takes the focus.
-    CHECK(WaitUntil([&] { return FocusOf(dialog) == Box(dialog, 0); }, 2000));
-    CHECK_EQ(StoredSix(), std::vector<std::optional<std::wstring>>(6));
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(dialog) == Box(dialog, 0); }, 2000));
+    EXPECT_EQ(StoredSix(), std::vector<std::optional<std::wstring>>(6));
 
     // A tool window without owner, minimise or maximise box, and not sizable.
-    CHECK(GetWindow(dialog, GW_OWNER) == nullptr);
-    CHECK((GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0);
-    CHECK((GetWindowLongW(dialog, GWL_STYLE) & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) == 0);
+    EXPECT_TRUE(GetWindow(dialog, GW_OWNER) == nullptr);
+    EXPECT_TRUE((GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0);
+    EXPECT_TRUE((GetWindowLongW(dialog, GWL_STYLE) & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) == 0);
     // Centred on the screen, with the laid-out client area (5025 x 4770 twips).
     const RECT outer = WindowRectOf(dialog);
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
-    CHECK(std::abs((outer.left + outer.right) - screenWidth) <= 2);
-    CHECK(std::abs((outer.top + outer.bottom) - screenHeight) <= 2);
+    EXPECT_TRUE(std::abs((outer.left + outer.right) - screenWidth) <= 2);
+    EXPECT_TRUE(std::abs((outer.top + outer.bottom) - screenHeight) <= 2);
     RECT client{};
     GetClientRect(dialog, &client);
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
     ReleaseDC(nullptr, screen);
-    CHECK_EQ(client.right, MulDiv(5025, dpi, 1440));
-    CHECK_EQ(client.bottom, MulDiv(4770, dpi, 1440));
+    EXPECT_EQ(client.right, MulDiv(5025, dpi, 1440));
+    EXPECT_EQ(client.bottom, MulDiv(4770, dpi, 1440));
     Sleep(200);  // let the controls paint
     SaveScreenshot(L"path_dialog-defaults", &outer);
 
@@ -201,31 +204,31 @@ DUOMIRA_WINE_TEST(path_dialog, shows_defaults_then_stored_values_on_every_showin
     StoreSix(stored);
     ClickButton(RequireChild(waiting.main, ids::kMainCommand1));
     BoxesShow(dialog, stored);
-    CHECK_EQ(Dialogs(waiting).size(), 1u);
-    CHECK(IsShown(dialog));
-    CHECK(waiting.process.IsRunning());
+    EXPECT_EQ(Dialogs(waiting).size(), 1u);
+    EXPECT_TRUE(IsShown(dialog));
+    EXPECT_TRUE(waiting.process.IsRunning());
     // Modeless: the main window stays usable beside it.
-    CHECK(IsWindowEnabled(waiting.main));
+    EXPECT_TRUE(IsWindowEnabled(waiting.main));
 }
 
-DUOMIRA_WINE_TEST(path_dialog, return_from_main_window_refills_unsaved_edits) {
+TEST(path_dialog, return_from_main_window_refills_unsaved_edits) {
     WaitingStart waiting = StartWaiting();
     HWND dialog = PressSettings(waiting);
     BoxesShow(dialog, kDefaults);
-    REQUIRE(Activate(dialog));
+    ASSERT_TRUE(Activate(dialog));
 
     // Edits that were not stored, in the first and the last box ...
     Type(Box(dialog, 0), L"C:\\edited\\tool.exe");
     Type(Box(dialog, 5), L"編集中");
     // ... are replaced by what the store holds when the user comes back from
     // the main window, read anew at that moment.
-    REQUIRE(Activate(waiting.main));
+    ASSERT_TRUE(Activate(waiting.main));
     WriteStoredSetting(L"CmdPath", L"");
     Six expected = kDefaults;
     expected[4] = L"";
-    REQUIRE(Activate(dialog));
+    ASSERT_TRUE(Activate(dialog));
     BoxesShow(dialog, expected);
-    CHECK_EQ(FocusOf(dialog), Box(dialog, 0));
+    EXPECT_EQ(FocusOf(dialog), Box(dialog, 0));
 
     // Coming back from another program's window is no return from the main
     // window: the edits stay.
@@ -233,47 +236,47 @@ DUOMIRA_WINE_TEST(path_dialog, return_from_main_window_refills_unsaved_edits) {
     expected[1] = L"まだ保存しない";
     HWND other = CreateWindowExW(0, L"STATIC", L"other program", WS_POPUP | WS_VISIBLE, 0, 0, 100, 60,
                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    REQUIRE(other);
+    ASSERT_TRUE(other);
     SetForegroundWindow(other);
-    CHECK(WaitUntil([&] { return GuiInfo(dialog).hwndActive != dialog; }, 3000));
-    REQUIRE(Activate(dialog));
+    EXPECT_TRUE(WaitUntil([&] { return GuiInfo(dialog).hwndActive != dialog; }, 3000));
+    ASSERT_TRUE(Activate(dialog));
     DestroyWindow(other);
     RoundTrip(dialog);  // the activation has been handled completely
-    CHECK_EQ(BoxTexts(dialog), expected);
+    EXPECT_EQ(BoxTexts(dialog), expected);
     std::vector<std::optional<std::wstring>> none(6);
     none[4] = L"";
-    CHECK_EQ(StoredSix(), none);  // only the key written above
+    EXPECT_EQ(StoredSix(), none);  // only the key written above
 }
 
-DUOMIRA_WINE_TEST(path_dialog, ok_stores_six_boxes_as_typed_and_renames_options) {
+TEST(path_dialog, ok_stores_six_boxes_as_typed_and_renames_options) {
     WaitingStart waiting = StartWaiting();
-    REQUIRE(WaitUntil([&] { return ReadStoredSetting(L"FileName").has_value(); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return ReadStoredSetting(L"FileName").has_value(); }, 3000));
     const std::optional<std::wstring> selectExe = ReadStoredSetting(L"SelectExe");
 
     // Unchanged boxes are stored all the same: afterwards every key exists.
     HWND dialog = PressSettings(waiting);
     BoxesShow(dialog, kDefaults);
-    REQUIRE(SendClick(RequireChild(dialog, ids::kPathCommand3)));
-    CHECK(!IsShown(dialog));
-    CHECK_EQ(StoredSix(), AsStored(kDefaults));
+    ASSERT_TRUE(SendClick(RequireChild(dialog, ids::kPathCommand3)));
+    EXPECT_TRUE(!IsShown(dialog));
+    EXPECT_EQ(StoredSix(), AsStored(kDefaults));
 
     // Typed texts are stored exactly: blanks kept, quotes kept, empty stays empty.
     const Six typed{L" \"C:\\Program Files\\Diff\\diff.exe\" ", L"比較１",
                     L"", L"",
                     L"fc /b", L"ﾊﾞｲﾅﾘ比較　(FC)"};
     HWND again = PressSettings(waiting);
-    CHECK(again == dialog);  // hidden, not destroyed
+    EXPECT_TRUE(again == dialog);  // hidden, not destroyed
     BoxesShow(again, kDefaults);
     TypeAll(again, typed);
-    REQUIRE(SendClick(RequireChild(again, ids::kPathCommand3)));
-    CHECK(!IsShown(again));
-    CHECK_EQ(StoredSix(), AsStored(typed));
+    ASSERT_TRUE(SendClick(RequireChild(again, ids::kPathCommand3)));
+    EXPECT_TRUE(!IsShown(again));
+    EXPECT_EQ(StoredSix(), AsStored(typed));
     // The names reach the main window's option buttons at once; the chosen
     // tool stays as it was.
-    CHECK_EQ(OptionCaptions(waiting.main), (std::vector<std::wstring>{typed[1], typed[3], typed[5]}));
-    CHECK_EQ(ReadStoredSetting(L"SelectExe"), selectExe);
-    CHECK(IsShown(waiting.main));
-    CHECK(waiting.process.IsRunning());
+    EXPECT_EQ(OptionCaptions(waiting.main), (std::vector<std::wstring>{typed[1], typed[3], typed[5]}));
+    EXPECT_EQ(ReadStoredSetting(L"SelectExe"), selectExe);
+    EXPECT_TRUE(IsShown(waiting.main));
+    EXPECT_TRUE(waiting.process.IsRunning());
     Sleep(100);
     SaveScreenshot(L"path_dialog-renamed-options", nullptr);
 
@@ -281,11 +284,11 @@ DUOMIRA_WINE_TEST(path_dialog, ok_stores_six_boxes_as_typed_and_renames_options)
     BoxesShow(PressSettings(waiting), typed);
 }
 
-DUOMIRA_WINE_TEST(path_dialog, cancel_and_close_button_store_nothing) {
+TEST(path_dialog, cancel_and_close_button_store_nothing) {
     const Six stored{L"C:\\diff\\a.exe", L"A", L"C:\\merge\\b.exe", L"B", L"FC", L"C"};
     StoreSix(stored);
     WaitingStart waiting = StartWaiting();
-    REQUIRE(WaitUntil([&] { return ReadStoredSetting(L"FileName").has_value(); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return ReadStoredSetting(L"FileName").has_value(); }, 3000));
     const Six edits{L"x.exe", L"X", L"y.exe", L"Y", L"z", L"Z"};
 
     // "キャンセル" hides the dialog; the edits are dropped at the next showing.
@@ -296,44 +299,44 @@ DUOMIRA_WINE_TEST(path_dialog, cancel_and_close_button_store_nothing) {
     // Moved by the user, it comes back where it was left.
     const RECT outer = WindowRectOf(dialog);
     MoveWindow(dialog, 40, 50, outer.right - outer.left, outer.bottom - outer.top, TRUE);
-    REQUIRE(SendClick(RequireChild(dialog, ids::kPathCommand4)));
-    CHECK(!IsShown(dialog));
-    CHECK(IsWindow(dialog));
-    CHECK(AllStoredSettings() == before);
+    ASSERT_TRUE(SendClick(RequireChild(dialog, ids::kPathCommand4)));
+    EXPECT_TRUE(!IsShown(dialog));
+    EXPECT_TRUE(IsWindow(dialog));
+    EXPECT_TRUE(AllStoredSettings() == before);
     HWND shownAgain = PressSettings(waiting);
-    CHECK(shownAgain == dialog);
+    EXPECT_TRUE(shownAgain == dialog);
     BoxesShow(shownAgain, stored);
-    CHECK_EQ(WindowRectOf(shownAgain).left, 40);
-    CHECK_EQ(WindowRectOf(shownAgain).top, 50);
+    EXPECT_EQ(WindowRectOf(shownAgain).left, 40);
+    EXPECT_EQ(WindowRectOf(shownAgain).top, 50);
 
     // The close button, by WM_CLOSE and by the system menu's SC_CLOSE, destroys
     // it; the next "設定" builds it anew from the store.
     for (const bool systemCommand : {false, true}) {
-        const Context context(systemCommand ? "SC_CLOSE" : "WM_CLOSE");
+        SCOPED_TRACE(systemCommand ? "SC_CLOSE" : "WM_CLOSE");
         dialog = TopLevelWindows(waiting.process.Id(), ids::kPathDialogClass).at(0);
         TypeAll(dialog, edits);
         if (systemCommand)
             PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
         else
             duomira::wine::CloseWindow(dialog);
-        CHECK(WaitUntil([&] { return !IsWindow(dialog); }, 3000));
-        CHECK(Dialogs(waiting).empty());
-        CHECK(AllStoredSettings() == before);
-        CHECK(waiting.process.IsRunning());
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 3000));
+        EXPECT_TRUE(Dialogs(waiting).empty());
+        EXPECT_TRUE(AllStoredSettings() == before);
+        EXPECT_TRUE(waiting.process.IsRunning());
         HWND created = PressSettings(waiting);
-        CHECK(created != dialog);
+        EXPECT_TRUE(created != dialog);
         BoxesShow(created, stored);
     }
-    CHECK(AllStoredSettings() == before);
+    EXPECT_TRUE(AllStoredSettings() == before);
 }
 
-DUOMIRA_WINE_TEST(path_dialog, enter_and_escape_press_no_button) {
+TEST(path_dialog, enter_and_escape_press_no_button) {
     WaitingStart waiting = StartWaiting();
-    REQUIRE(WaitUntil([&] { return ReadStoredSetting(L"FileName").has_value(); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return ReadStoredSetting(L"FileName").has_value(); }, 3000));
     HWND dialog = PressSettings(waiting);
     BoxesShow(dialog, kDefaults);
-    REQUIRE(Activate(dialog));
-    REQUIRE(WaitUntil([&] { return FocusOf(dialog) == Box(dialog, 0); }, 2000));
+    ASSERT_TRUE(Activate(dialog));
+    ASSERT_TRUE(WaitUntil([&] { return FocusOf(dialog) == Box(dialog, 0); }, 2000));
     Type(Box(dialog, 0), L"typed.exe");
     const auto before = AllStoredSettings();
 
@@ -347,14 +350,14 @@ DUOMIRA_WINE_TEST(path_dialog, enter_and_escape_press_no_button) {
     post(Box(dialog, 0), VK_RETURN);
     post(Box(dialog, 0), VK_ESCAPE);
     post(Box(dialog, 0), VK_TAB);
-    CHECK(WaitUntil([&] { return FocusOf(dialog) == Box(dialog, 1); }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(dialog) == Box(dialog, 1); }, 3000));
     post(Box(dialog, 1), VK_ESCAPE);
     post(Box(dialog, 1), VK_RETURN);
     post(Box(dialog, 1), VK_TAB);
-    CHECK(WaitUntil([&] { return FocusOf(dialog) == Box(dialog, 2); }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(dialog) == Box(dialog, 2); }, 3000));
 
     // The same from the keyboard, with the dialog in the foreground.
-    REQUIRE(Activate(dialog));
+    ASSERT_TRUE(Activate(dialog));
     for (WORD key : {VK_RETURN, VK_ESCAPE}) {
         INPUT input[2]{};
         input[0].type = input[1].type = INPUT_KEYBOARD;
@@ -368,15 +371,15 @@ DUOMIRA_WINE_TEST(path_dialog, enter_and_escape_press_no_button) {
     tab[0].ki.wVk = tab[1].ki.wVk = VK_TAB;
     tab[1].ki.dwFlags = KEYEVENTF_KEYUP;
     SendInput(2, tab, sizeof(INPUT));
-    CHECK(WaitUntil([&] { return FocusOf(dialog) == Box(dialog, 3); }, 3000));
+    EXPECT_TRUE(WaitUntil([&] { return FocusOf(dialog) == Box(dialog, 3); }, 3000));
 
-    CHECK(IsShown(dialog));
-    CHECK(AllStoredSettings() == before);
-    CHECK_EQ(TextOf(Box(dialog, 0)), L"typed.exe");
-    CHECK_EQ(ReadStoredSetting(L"WinDiffPath"), std::nullopt);
+    EXPECT_TRUE(IsShown(dialog));
+    EXPECT_TRUE(AllStoredSettings() == before);
+    EXPECT_EQ(TextOf(Box(dialog, 0)), L"typed.exe");
+    EXPECT_EQ(ReadStoredSetting(L"WinDiffPath"), std::nullopt);
 }
 
-DUOMIRA_WINE_TEST(path_dialog, error_path_shows_dialog_modal_then_ends) {
+TEST(path_dialog, error_path_shows_dialog_modal_then_ends) {
     struct Case {
         const wchar_t* key;
         const wchar_t* value;
@@ -391,7 +394,7 @@ DUOMIRA_WINE_TEST(path_dialog, error_path_shows_dialog_modal_then_ends) {
     };
     const Six typed{L"C:\\Diff\\d.exe", L"", L"C:\\Merge\\m.exe", L"マージ", L"FC", L"出力"};
     for (const Case& c : cases) {
-        const Context context(ToUtf8(c.key) + " " + Show(c.value) + (c.pressOk ? ", ＯＫ" : ", close"));
+        SCOPED_TRACE(ToUtf8(c.key) + " " + Show(c.value) + (c.pressOk ? ", ＯＫ" : ", close"));
         DeleteAppKey();
         WriteStoredSetting(c.key, c.value);
         // A second start: the waiting path keeps the timer from ending the process.
@@ -399,17 +402,17 @@ DUOMIRA_WINE_TEST(path_dialog, error_path_shows_dialog_modal_then_ends) {
 
         Process start = StartDuomira(L"C:\\work\\b.txt", TestTempDir());
         std::optional<MessageBoxInfo> box = WaitForMessageBox(start.Id(), 10000);
-        if (!box) FAIL("no message box");
-        CHECK_EQ(box->caption, L"Duomira");
-        CHECK_EQ(box->text, kPathError);
+        if (!box) Abort("no message box");
+        EXPECT_EQ(box->caption, L"Duomira");
+        EXPECT_EQ(box->text, kPathError);
         PressMessageBoxOk(box->window);
 
         HWND dialog = RequireWindow(start.Id(), ids::kPathDialogClass, 5000);
         BoxesShow(dialog, kDefaults);
         // Modal: the start-up waits for it, a timer tick and more.
         Sleep(600);
-        CHECK(start.IsRunning());
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"C:\\work\\a.txt");
+        EXPECT_TRUE(start.IsRunning());
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"C:\\work\\a.txt");
         if (c.pressOk && std::wstring(c.key) == L"SelectExe") {
             const RECT rect = WindowRectOf(dialog);
             SaveScreenshot(L"path_dialog-error-path-modal", &rect);
@@ -420,20 +423,20 @@ DUOMIRA_WINE_TEST(path_dialog, error_path_shows_dialog_modal_then_ends) {
             ClickButton(RequireChild(dialog, ids::kPathCommand3));
         else
             duomira::wine::CloseWindow(dialog);
-        CHECK(start.WaitForExit(5000));
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+        EXPECT_TRUE(start.WaitForExit(5000));
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
         if (c.pressOk)
-            CHECK_EQ(StoredSix(), AsStored(typed));
+            EXPECT_EQ(StoredSix(), AsStored(typed));
         else
-            CHECK_EQ(StoredSix(), std::vector<std::optional<std::wstring>>(6));
+            EXPECT_EQ(StoredSix(), std::vector<std::optional<std::wstring>>(6));
     }
 }
 
-DUOMIRA_WINE_TEST(path_dialog, browse_fills_its_path_box_only) {
+TEST(path_dialog, browse_fills_its_path_box_only) {
     // Not in Japanese: there the dialog is titled "開く" whether the program
     // sets the title or not.
     WaitingStart waiting = StartWaitingInEnglish(L"C:\\work\\a.txt");
-    REQUIRE(WaitUntil([&] { return ReadStoredSetting(L"FileName").has_value(); }, 3000));
+    ASSERT_TRUE(WaitUntil([&] { return ReadStoredSetting(L"FileName").has_value(); }, 3000));
     const auto before = AllStoredSettings();
     HWND dialog = PressSettings(waiting);
     BoxesShow(dialog, kDefaults);
@@ -442,13 +445,13 @@ DUOMIRA_WINE_TEST(path_dialog, browse_fills_its_path_box_only) {
 
     // A program on C:, in a folder with blanks and Japanese in its name.
     const std::wstring tool = MakeDirs(L"C:\\比較 ツール") + L"\\fake_tool.exe";
-    REQUIRE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), tool.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(ExePath(L"fake_tool.exe").c_str(), tool.c_str(), FALSE));
     ClickButton(RequireChild(dialog, ids::kPathCommand1));
     HWND open = RequireFileDialog(waiting.process.Id(), dialog);
-    CHECK_EQ(TextOf(open), duomira::expected::kBrowseTitle);
+    EXPECT_EQ(TextOf(open), duomira::expected::kBrowseTitle);
     Type(FileNameBox(open), tool);
     ClickButton(RequireChild(open, IDOK));
-    CHECK(WaitUntil([&] { return !IsWindow(open); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(open); }, 5000));
     Six expected = kDefaults;
     expected[0] = tool;
     expected[1] = L"名前だけ編集";
@@ -459,14 +462,14 @@ DUOMIRA_WINE_TEST(path_dialog, browse_fills_its_path_box_only) {
     ClickButton(RequireChild(dialog, ids::kPathCommand2));
     open = RequireFileDialog(waiting.process.Id(), dialog);
     const std::wstring offered = TextOf(FileNameBox(open));
-    CHECK(offered.ends_with(L"fake_tool.exe"));
+    EXPECT_TRUE(offered.ends_with(L"fake_tool.exe"));
     ClickButton(RequireChild(open, IDCANCEL));
-    CHECK(WaitUntil([&] { return !IsWindow(open); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(open); }, 5000));
     RoundTrip(dialog);
-    CHECK_EQ(BoxTexts(dialog), expected);
+    EXPECT_EQ(BoxTexts(dialog), expected);
 
     // The path lives only in the box: nothing is stored until "ＯＫ".
-    CHECK(AllStoredSettings() == before);
-    REQUIRE(SendClick(RequireChild(dialog, ids::kPathCommand4)));
-    CHECK(AllStoredSettings() == before);
+    EXPECT_TRUE(AllStoredSettings() == before);
+    ASSERT_TRUE(SendClick(RequireChild(dialog, ids::kPathCommand4)));
+    EXPECT_TRUE(AllStoredSettings() == before);
 }

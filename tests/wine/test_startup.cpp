@@ -45,7 +45,8 @@ FakeRecord SingleFakeRecord(const std::wstring& log) {
     WaitUntil([&] { return !ReadFakeLog(log).empty(); }, 5000);
     Sleep(100);  // a second, unwanted start would show up by now
     std::vector<FakeRecord> records = ReadFakeLog(log);
-    REQUIRE_EQ(records.size(), 1u);
+    if (records.size() != 1)
+        Abort("the tool started " + std::to_string(records.size()) + " times, not once");
     return records.front();
 }
 
@@ -77,7 +78,8 @@ class DebugOutput {
           mapping_(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kSize, L"DBWIN_BUFFER")),
           stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
         view_ = mapping_ ? MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, kSize) : nullptr;
-        REQUIRE(bufferReady_ && dataReady_ && view_ && stop_);
+        if (!(bufferReady_ && dataReady_ && view_ && stop_))
+            Abort("cannot set up the debug output buffer");
         thread_.reset(CreateThread(nullptr, 0, &Read, this, 0, nullptr));
     }
     ~DebugOutput() {
@@ -117,26 +119,26 @@ class DebugOutput {
 // The message box of the error path, checked for caption and text.
 HWND RequirePathErrorMessage(const Process& process) {
     std::optional<MessageBoxInfo> box = WaitForMessageBox(process.Id(), 10000);
-    if (!box) FAIL("no message box");
-    CHECK_EQ(box->caption, L"Duomira");
-    CHECK_EQ(box->text, kPathError);
+    if (!box) Abort("no message box");
+    EXPECT_EQ(box->caption, L"Duomira");
+    EXPECT_EQ(box->text, kPathError);
     return box->window;
 }
 
 }  // namespace
 
-DUOMIRA_WINE_TEST(startup, start_without_argument_ends_untouched) {
+TEST(startup, start_without_argument_ends_untouched) {
     // The argument text is what follows the program name and its blanks.
     for (std::wstring_view argument : {L"", L"   "}) {
         std::wstring line = Quoted(ExePath(L"Duomira.exe")) + std::wstring(argument);
-        const Context context("command line " + Show(line));
+        SCOPED_TRACE("command line " + Show(line));
 
         DeleteAppKey();
         Process bare = StartProcess(line, TestTempDir());
         std::vector<std::wstring> windows = VisibleWindowClassesWhileRunning(bare, 5000);
-        CHECK(!bare.IsRunning());
-        CHECK_EQ(windows, std::vector<std::wstring>{});
-        CHECK(!AppKeyExists());
+        EXPECT_TRUE(!bare.IsRunning());
+        EXPECT_EQ(windows, std::vector<std::wstring>{});
+        EXPECT_TRUE(!AppKeyExists());
 
         // Whatever the store holds: not even values that would send a start
         // with an argument to the error path are looked at.
@@ -147,13 +149,13 @@ DUOMIRA_WINE_TEST(startup, start_without_argument_ends_untouched) {
         auto before = AllStoredSettings();
         Process again = StartProcess(line, TestTempDir());
         windows = VisibleWindowClassesWhileRunning(again, 5000);
-        CHECK(!again.IsRunning());
-        CHECK_EQ(windows, std::vector<std::wstring>{});
-        CHECK(AllStoredSettings() == before);
+        EXPECT_TRUE(!again.IsRunning());
+        EXPECT_EQ(windows, std::vector<std::wstring>{});
+        EXPECT_TRUE(AllStoredSettings() == before);
     }
 }
 
-DUOMIRA_WINE_TEST(startup, first_start_records_argument_text_and_waits) {
+TEST(startup, first_start_records_argument_text_and_waits) {
     const std::vector<std::wstring> arguments{
         L"C:\\My Documents\\report 2024.txt",
         L"\"C:\\My Documents\\report 2024.txt\"",  // the quotes are part of the text
@@ -161,13 +163,13 @@ DUOMIRA_WINE_TEST(startup, first_start_records_argument_text_and_waits) {
         L"C:\\",
     };
     for (const std::wstring& argument : arguments) {
-        const Context context("argument " + Show(argument));
+        SCOPED_TRACE("argument " + Show(argument));
         DeleteAppKey();
         Process first = StartDuomira(argument, TestTempDir());
         HWND window = RequireWindow(first.Id(), ids::kMainWindowClass, 10000);
-        CHECK(WaitUntil([&] { return ReadStoredSetting(L"FileName").has_value(); }, 2000));
-        CHECK_EQ(ReadStoredSetting(L"FileName"), argument);
-        CHECK_EQ(TextOf(RequireChild(window, ids::kMainLabel2)), argument);
+        EXPECT_TRUE(WaitUntil([&] { return ReadStoredSetting(L"FileName").has_value(); }, 2000));
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), argument);
+        EXPECT_EQ(TextOf(RequireChild(window, ids::kMainLabel2)), argument);
         if (&argument == &arguments.front()) {
             Sleep(300);  // let the controls paint
             SaveScreenshot(L"startup-first-start");
@@ -175,14 +177,14 @@ DUOMIRA_WINE_TEST(startup, first_start_records_argument_text_and_waits) {
 
         // It keeps waiting for its partner ...
         Sleep(700);
-        CHECK(first.IsRunning());
+        EXPECT_TRUE(first.IsRunning());
         // ... until FileName is cleared.
         WriteStoredSetting(L"FileName", L"");
-        CHECK(first.WaitForExit(2000));
+        EXPECT_TRUE(first.WaitForExit(2000));
     }
 }
 
-DUOMIRA_WINE_TEST(startup, second_start_launches_tool_and_ends_pairing) {
+TEST(startup, second_start_launches_tool_and_ends_pairing) {
     struct Case {
         const wchar_t* selectExe;
         const wchar_t* subFlg;
@@ -197,7 +199,7 @@ DUOMIRA_WINE_TEST(startup, second_start_launches_tool_and_ends_pairing) {
     };
     double slowestEndMs = 0;
     for (const Case& c : cases) {
-        const Context context("SelectExe " + ToUtf8(c.selectExe) + ", SubFlg " + Show(c.subFlg));
+        SCOPED_TRACE("SelectExe " + ToUtf8(c.selectExe) + ", SubFlg " + Show(c.subFlg));
         DeleteAppKey();
         // Only the chosen tool's path names a program: the other one fails.
         const bool winMerge = c.selectExe == std::wstring(L"1");
@@ -212,26 +214,26 @@ DUOMIRA_WINE_TEST(startup, second_start_launches_tool_and_ends_pairing) {
         // with none stored it is the detailed style, recorded as "3".
         DeleteStoredSetting(L"DispStyle");
         SecondStart second = RunSecond(c.second);
-        REQUIRE(second.ended);
-        CHECK(first.WaitForExit(3000));
+        ASSERT_TRUE(second.ended);
+        EXPECT_TRUE(first.WaitForExit(3000));
         const double firstEndMs = second.sinceEnd.ElapsedMs();
         slowestEndMs = std::max(slowestEndMs, firstEndMs);
-        CHECK(firstEndMs <= 1000.0);
-        CHECK_EQ(second.windowsSeen, std::vector<std::wstring>{});
+        EXPECT_TRUE(firstEndMs <= 1000.0);
+        EXPECT_EQ(second.windowsSeen, std::vector<std::wstring>{});
 
         const FakeRecord tool = SingleFakeRecord(log);
         const std::wstring expected = FakeTool() + c.switches + Quoted(c.first) + L" " + Quoted(c.second);
-        CHECK_EQ(tool.commandLine, expected);
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
-        CHECK_EQ(ReadStoredSetting(L"DispStyle"), L"3");
+        EXPECT_EQ(tool.commandLine, expected);
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
+        EXPECT_EQ(ReadStoredSetting(L"DispStyle"), L"3");
         // A completed pairing leaves the subdirectory option cleared.
-        CHECK_EQ(ReadStoredSetting(L"SubFlg"), L"");
+        EXPECT_EQ(ReadStoredSetting(L"SubFlg"), L"");
     }
     Note("the first start ended at most " + std::to_string(static_cast<int>(slowestEndMs)) +
          " ms after the second");
 }
 
-DUOMIRA_WINE_TEST(startup, paths_reach_tool_as_single_arguments) {
+TEST(startup, paths_reach_tool_as_single_arguments) {
     struct Case {
         std::wstring recorded;  // FileName as a first start left it
         std::wstring argument;  // the second start's argument text
@@ -246,7 +248,7 @@ DUOMIRA_WINE_TEST(startup, paths_reach_tool_as_single_arguments) {
         {L"C:\\資料\\ﾃｽﾄ　１.txt", L"C:\\資料\\ﾃｽﾄ　２.txt", L"C:\\資料\\ﾃｽﾄ　１.txt", L"C:\\資料\\ﾃｽﾄ　２.txt"},
     };
     for (const Case& c : cases) {
-        const Context context("FileName " + Show(c.recorded) + ", argument " + Show(c.argument));
+        SCOPED_TRACE("FileName " + Show(c.recorded) + ", argument " + Show(c.argument));
         DeleteAppKey();
         WriteStoredSetting(L"WinDiffPath", FakeTool());
         // A path left by a first start that no longer runs pairs all the same.
@@ -254,36 +256,36 @@ DUOMIRA_WINE_TEST(startup, paths_reach_tool_as_single_arguments) {
         const std::wstring log = UseFreshFakeLog();
 
         SecondStart second = RunSecond(c.argument);
-        REQUIRE(second.ended);
+        ASSERT_TRUE(second.ended);
         const FakeRecord tool = SingleFakeRecord(log);
-        if (!CHECK_EQ(tool.args, (std::vector<std::wstring>{FakeTool(), c.first, c.second})))
-            Note("command line " + Show(tool.commandLine));
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+        EXPECT_EQ(tool.args, (std::vector<std::wstring>{FakeTool(), c.first, c.second}))
+            << "command line " << Show(tool.commandLine);
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
     }
 }
 
-DUOMIRA_WINE_TEST(startup, tool_path_with_blanks_is_started) {
+TEST(startup, tool_path_with_blanks_is_started) {
     // As with a tool under "C:\Program Files".
     const std::wstring dir = MakeDirs(TestTempDir() + L"\\Diff Tools");
     const std::wstring tool = dir + L"\\fake tool.exe";
-    REQUIRE(CopyFileW(FakeTool().c_str(), tool.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(FakeTool().c_str(), tool.c_str(), FALSE));
     WriteStoredSetting(L"SelectExe", L"1");
     WriteStoredSetting(L"WinMergePath", tool);
     WriteStoredSetting(L"FileName", L"C:\\a.txt");
     const std::wstring log = UseFreshFakeLog();
 
     SecondStart second = RunSecond(L"C:\\b.txt");
-    REQUIRE(second.ended);
+    ASSERT_TRUE(second.ended);
     const FakeRecord started = SingleFakeRecord(log);
-    REQUIRE(started.args.size() >= 3);
-    CHECK_EQ(started.args[started.args.size() - 2], L"C:\\a.txt");
-    CHECK_EQ(started.args.back(), L"C:\\b.txt");
-    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+    ASSERT_TRUE(started.args.size() >= 3);
+    EXPECT_EQ(started.args[started.args.size() - 2], L"C:\\a.txt");
+    EXPECT_EQ(started.args.back(), L"C:\\b.txt");
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
 }
 
-DUOMIRA_WINE_TEST(startup, tool_that_cannot_start_shows_message_and_drops_pair) {
+TEST(startup, tool_that_cannot_start_shows_message_and_drops_pair) {
     for (const wchar_t* selectExe : {L"0", L"1"}) {
-        const Context context("SelectExe " + ToUtf8(selectExe));
+        SCOPED_TRACE("SelectExe " + ToUtf8(selectExe));
         DeleteAppKey();
         WriteStoredSetting(L"SelectExe", selectExe);
         WriteStoredSetting(L"WinDiffPath", kNoProgram);
@@ -298,24 +300,26 @@ DUOMIRA_WINE_TEST(startup, tool_that_cannot_start_shows_message_and_drops_pair) 
         const std::wstring traced = debug.Text();
         const std::wstring step = L"Duomira: CreateProcessW failed for " + std::wstring(kNoProgram) + L" ";
         const size_t at = traced.find(step);
-        if (!CHECK(at != std::wstring::npos)) Note("debug output: " + Show(traced));
-        else CHECK(traced.find(L": error ", at) < traced.find(L'\n', at));
+        EXPECT_TRUE(at != std::wstring::npos) << "debug output: " << Show(traced);
+        if (at != std::wstring::npos) {
+            EXPECT_TRUE(traced.find(L": error ", at) < traced.find(L'\n', at));
+        }
         SaveScreenshot(L"startup-path-error-" + std::wstring(selectExe));
 
         // While the user reads the message, the pick still waits.
         Sleep(700);
-        CHECK(first.IsRunning());
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"C:\\work\\a.txt");
-        CHECK(TopLevelWindows(second.Id(), ids::kMainWindowClass).empty());
+        EXPECT_TRUE(first.IsRunning());
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"C:\\work\\a.txt");
+        EXPECT_TRUE(TopLevelWindows(second.Id(), ids::kMainWindowClass).empty());
 
-        CHECK(FinishErrorPath(second, box));
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
-        CHECK(first.WaitForExit(2000));
-        CHECK(ReadFakeLog(log).empty());
+        EXPECT_TRUE(FinishErrorPath(second, box));
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
+        EXPECT_TRUE(first.WaitForExit(2000));
+        EXPECT_TRUE(ReadFakeLog(log).empty());
     }
 }
 
-DUOMIRA_WINE_TEST(startup, unusable_stored_numbers_take_error_path) {
+TEST(startup, unusable_stored_numbers_take_error_path) {
     struct Case {
         const wchar_t* key;
         const wchar_t* value;
@@ -329,7 +333,7 @@ DUOMIRA_WINE_TEST(startup, unusable_stored_numbers_take_error_path) {
         {L"SelectExe", L"-1", L"C:\\work\\a.txt"},
     };
     for (const Case& c : cases) {
-        const Context context(ToUtf8(c.key) + " " + Show(c.value) + ", FileName " + Show(c.recorded));
+        SCOPED_TRACE(ToUtf8(c.key) + " " + Show(c.value) + ", FileName " + Show(c.recorded));
         DeleteAppKey();
         WriteStoredSetting(L"WinDiffPath", FakeTool());
         WriteStoredSetting(c.key, c.value);
@@ -339,15 +343,15 @@ DUOMIRA_WINE_TEST(startup, unusable_stored_numbers_take_error_path) {
         Process start = StartDuomira(L"C:\\work\\b.txt", TestTempDir());
         HWND box = RequirePathErrorMessage(start);
         // The path is not recorded, and no window comes up.
-        CHECK_EQ(ReadStoredSetting(L"FileName"), c.recorded);
-        CHECK(TopLevelWindows(start.Id(), ids::kMainWindowClass).empty());
-        CHECK(FinishErrorPath(start, box));
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
-        CHECK(ReadFakeLog(log).empty());
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), c.recorded);
+        EXPECT_TRUE(TopLevelWindows(start.Id(), ids::kMainWindowClass).empty());
+        EXPECT_TRUE(FinishErrorPath(start, box));
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
+        EXPECT_TRUE(ReadFakeLog(log).empty());
     }
 }
 
-DUOMIRA_WINE_TEST(startup, first_start_with_bad_tool_index_ends_by_its_timer) {
+TEST(startup, first_start_with_bad_tool_index_ends_by_its_timer) {
     // The window is loaded (and its timer runs) before the option fails; with
     // FileName still empty the next tick ends the process, OK or not.
     WriteStoredSetting(L"SelectExe", L"3");
@@ -355,48 +359,50 @@ DUOMIRA_WINE_TEST(startup, first_start_with_bad_tool_index_ends_by_its_timer) {
     HWND box = RequirePathErrorMessage(start);
     Stopwatch sinceMessage;
     const bool endedAlone = start.WaitForExit(1000);
-    if (!CHECK(endedAlone)) FinishErrorPath(start, box);
+    EXPECT_TRUE(endedAlone);
+    if (!endedAlone) FinishErrorPath(start, box);
     Note("ended " + std::to_string(static_cast<int>(sinceMessage.ElapsedMs())) + " ms after the message appeared");
-    CHECK_EQ(ReadStoredSetting(L"FileName").value_or(L""), L"");
+    EXPECT_EQ(ReadStoredSetting(L"FileName").value_or(L""), L"");
 }
 
 // Other comparison programs, named by the tool path: stand-ins under their names.
-DUOMIRA_WINE_TEST(startup, each_program_named_gets_its_own_line) {
+TEST(startup, each_program_named_gets_its_own_line) {
     const std::wstring dir = TestTempDir(), meld = dir + L"\\Meld.exe";
     const std::wstring code = dir + L"\\VS Code\\Code.exe";
-    REQUIRE(WriteFileBytes(MakeDirs(dir + L"\\VS Code\\bin") + L"\\code.cmd", "@exit /b 1\r\n"));
-    REQUIRE(CopyFileW(FakeTool().c_str(), meld.c_str(), FALSE));
-    REQUIRE(CopyFileW(FakeTool().c_str(), code.c_str(), FALSE));
+    const std::wstring script = MakeDirs(dir + L"\\VS Code\\bin") + L"\\code.cmd";
+    ASSERT_TRUE(WriteFileBytes(script, "@exit /b 1\r\n"));
+    ASSERT_TRUE(CopyFileW(FakeTool().c_str(), meld.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(FakeTool().c_str(), code.c_str(), FALSE));
     const std::wstring older = dir + L"\\older.txt", newer = dir + L"\\newer.txt";
-    REQUIRE(WriteFileBytes(older, "old"));
+    ASSERT_TRUE(WriteFileBytes(older, "old"));
     Sleep(100);  // well beyond the file system's time step
-    REQUIRE(WriteFileBytes(newer, "new"));
+    ASSERT_TRUE(WriteFileBytes(newer, "new"));
     WriteStoredSetting(L"WinDiffPath", meld);
-    WriteStoredSetting(L"WinMergePath", dir + L"\\VS Code\\bin\\code.cmd");
+    WriteStoredSetting(L"WinMergePath", script);
     WriteStoredSetting(L"SelectExe", L"1");
     WriteStoredSetting(L"SubFlg", L"1");
     const std::wstring log = UseFreshFakeLog();
 
     // Two at once, the newer first: the program in the folder above bin gets
     // the older on the left.
-    CHECK(StartDuomira(Quoted(newer) + L" " + Quoted(older), dir).WaitForExit(10000));
+    EXPECT_TRUE(StartDuomira(Quoted(newer) + L" " + Quoted(older), dir).WaitForExit(10000));
     std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
-    REQUIRE_EQ(records.size(), 1u);
-    CHECK_EQ(records[0].args, (std::vector<std::wstring>{code, L"--diff", older, newer}));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].args, (std::vector<std::wstring>{code, L"--diff", older, newer}));
 
     // Given a folder, VS Code is refused with a message and the first pick
     // waits on; with Meld chosen, the next pick completes it (without -D).
     WaitingStart waiting = StartWaiting(Quoted(dir));
     Process second = StartDuomira(Quoted(older), dir);
     std::optional<MessageBoxInfo> box = WaitForMessageBox(second.Id(), 10000);
-    REQUIRE(box.has_value());
-    CHECK_EQ(box->text, duomira::expected::kFilesOnly);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->text, duomira::expected::kFilesOnly);
     PressMessageBoxOk(box->window);
-    CHECK(second.WaitForExit(5000));
+    EXPECT_TRUE(second.WaitForExit(5000));
     WriteStoredSetting(L"SelectExe", L"0");
-    CHECK(StartDuomira(Quoted(older), dir).WaitForExit(10000));
-    CHECK(waiting.process.WaitForExit(5000));
+    EXPECT_TRUE(StartDuomira(Quoted(older), dir).WaitForExit(10000));
+    EXPECT_TRUE(waiting.process.WaitForExit(5000));
     records = WaitForFakeRecords(log, 2);
-    REQUIRE_EQ(records.size(), 2u);
-    CHECK_EQ(records[1].args, (std::vector<std::wstring>{meld, dir, older}));
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].args, (std::vector<std::wstring>{meld, dir, older}));
 }

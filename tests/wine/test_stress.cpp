@@ -34,7 +34,7 @@ Process StartFirst(std::wstring_view argument) {
     Process first = StartDuomira(argument, TestTempDir());
     RequireWindow(first.Id(), ids::kMainWindowClass, 10000);
     if (!WaitUntil([&] { return ReadStoredSetting(L"FileName") == std::wstring(argument); }, 5000))
-        FAIL("FileName was not recorded for " + Show(argument.substr(0, 200)));
+        Abort("FileName was not recorded for " + Show(argument.substr(0, 200)));
     return first;
 }
 
@@ -100,8 +100,8 @@ Outcome Follow(std::wstring_view argument, const std::wstring& log, Process* wai
         10000);
     if (box) {
         outcome.errorPath = true;
-        CHECK_EQ(box->caption, L"Duomira");
-        CHECK_EQ(box->text, kPathError);
+        EXPECT_EQ(box->caption, L"Duomira");
+        EXPECT_EQ(box->text, kPathError);
         outcome.ended = FinishErrorPath(start, box->window, &outcome.reports);
         if (!outcome.ended) {
             for (HWND window : TopLevelWindows(start.Id()))
@@ -127,7 +127,7 @@ Outcome Follow(std::wstring_view argument, const std::wstring& log, Process* wai
 
 // ---------------------------------------------------------------- stored values
 
-DUOMIRA_WINE_TEST(stress, stored_numbers_of_any_text) {
+TEST(stress, stored_numbers_of_any_text) {
     struct Case {
         const wchar_t* key;
         std::wstring value;
@@ -151,7 +151,7 @@ DUOMIRA_WINE_TEST(stress, stored_numbers_of_any_text) {
         {L"SelectExe", L"1 1", -1, nullptr},
     };
     for (const Case& c : cases) {
-        const Context context(ToUtf8(c.key) + " " + Brief(c.value));
+        SCOPED_TRACE(ToUtf8(c.key) + " " + Brief(c.value));
         DeleteAppKey();
         const std::wstring log = UseFakeTools();
         WriteStoredSetting(L"FileName", L"C:\\work\\a.txt");
@@ -160,24 +160,24 @@ DUOMIRA_WINE_TEST(stress, stored_numbers_of_any_text) {
                               static_cast<DWORD>((c.value.size() + 1) * sizeof(wchar_t)));
 
         const Outcome outcome = Follow(L"C:\\work\\b.txt", log);
-        CHECK(outcome.ended);
-        CHECK_EQ(outcome.exitCode, std::optional<DWORD>(0));
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+        EXPECT_TRUE(outcome.ended);
+        EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(0));
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
         if (c.tool < 0) {
-            CHECK(outcome.errorPath);
-            CHECK(outcome.tools.empty());
+            EXPECT_TRUE(outcome.errorPath);
+            EXPECT_TRUE(outcome.tools.empty());
             continue;
         }
-        CHECK(!outcome.errorPath);
-        REQUIRE_EQ(outcome.tools.size(), 1u);
+        EXPECT_TRUE(!outcome.errorPath);
+        ASSERT_EQ(outcome.tools.size(), 1u);
         std::vector<std::wstring> args{FakeTool(), L"C:\\work\\a.txt", L"C:\\work\\b.txt"};
         if (c.tool == 1) args.insert(args.begin() + 1, L"-r");  // WinMerge's, the box ticked
-        CHECK_EQ(outcome.tools[0].args, args);
-        CHECK_EQ(ReadStoredSetting(L"DispStyle"), c.style);
+        EXPECT_EQ(outcome.tools[0].args, args);
+        EXPECT_EQ(ReadStoredSetting(L"DispStyle"), c.style);
     }
 }
 
-DUOMIRA_WINE_TEST(stress, values_of_another_type_or_too_long) {
+TEST(stress, values_of_another_type_or_too_long) {
     const DWORD one = 1;
     const BYTE binary[] = {'C', 0, ':', 0, '\\', 0};
     const wchar_t multi[] = L"C:\\x.txt\0C:\\y.txt\0";
@@ -207,8 +207,8 @@ DUOMIRA_WINE_TEST(stress, values_of_another_type_or_too_long) {
         {L"WinDiffPath", REG_BINARY, binary, sizeof binary, true, true},
     };
     for (const Case& c : cases) {
-        const Context context(ToUtf8(c.name) + " of type " + std::to_string(c.type) + ", " +
-                              std::to_string(c.size) + " bytes");
+        SCOPED_TRACE(ToUtf8(c.name) + " of type " + std::to_string(c.type) + ", " +
+                     std::to_string(c.size) + " bytes");
         DeleteAppKey();
         const std::wstring log = UseFakeTools();
         Process first;
@@ -216,44 +216,46 @@ DUOMIRA_WINE_TEST(stress, values_of_another_type_or_too_long) {
         WriteStoredSettingRaw(c.name, c.type, c.data, c.size);
 
         const Outcome outcome = Follow(L"C:\\work\\b.txt", log);
-        CHECK(outcome.errorPath);
-        CHECK(outcome.ended);
-        CHECK_EQ(outcome.exitCode, std::optional<DWORD>(0));
-        CHECK(outcome.tools.empty());
+        EXPECT_TRUE(outcome.errorPath);
+        EXPECT_TRUE(outcome.ended);
+        EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(0));
+        EXPECT_TRUE(outcome.tools.empty());
         if (c.dialogFails) {
-            CHECK_EQ(outcome.reports.size(), 1u);
-            CHECK_EQ(ReadStoredSetting(L"FileName"), L"C:\\work\\a.txt");
-            CHECK(first.IsRunning());
+            EXPECT_EQ(outcome.reports.size(), 1u);
+            EXPECT_EQ(ReadStoredSetting(L"FileName"), L"C:\\work\\a.txt");
+            EXPECT_TRUE(first.IsRunning());
             continue;
         }
-        CHECK_EQ(outcome.reports, std::vector<std::wstring>{});
+        EXPECT_EQ(outcome.reports, std::vector<std::wstring>{});
         // The error path's write replaces FileName with an empty text, whatever it was.
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
-        if (first.Valid()) CHECK(first.WaitForExit(2000));
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
+        if (first.Valid()) {
+            EXPECT_TRUE(first.WaitForExit(2000));
+        }
     }
 }
 
-DUOMIRA_WINE_TEST(stress, waiting_instance_reports_unreadable_pick_once) {
+TEST(stress, waiting_instance_reports_unreadable_pick_once) {
     // FileName turned into a number under a waiting instance: its watch can't
     // read it. That is reported once, and the instance ends after the report.
     Process first = StartFirst(L"C:\\work\\a.txt");
     const DWORD one = 1;
     WriteStoredSettingRaw(L"FileName", REG_DWORD, &one, sizeof one);
     std::optional<MessageBoxInfo> box = WaitForMessageBox(first.Id(), 5000);
-    REQUIRE(box.has_value());
-    CHECK_EQ(box->caption, L"Duomira");
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->caption, L"Duomira");
     // Several timer ticks and settings changes later, still one report.
     WriteStoredSettingRaw(L"FileName", REG_DWORD, &one, sizeof one);
     Sleep(1600);
-    CHECK_EQ(TopLevelWindows(first.Id(), kMessageBoxClass).size(), 1u);
+    EXPECT_EQ(TopLevelWindows(first.Id(), kMessageBoxClass).size(), 1u);
     PressMessageBoxOk(box->window);
-    CHECK(first.WaitForExit(3000));
-    CHECK_EQ(first.ExitCode(), std::optional<DWORD>(0));
+    EXPECT_TRUE(first.WaitForExit(3000));
+    EXPECT_EQ(first.ExitCode(), std::optional<DWORD>(0));
 }
 
 // ---------------------------------------------------------------- argument texts
 
-DUOMIRA_WINE_TEST(stress, argument_texts_reach_tool_whole_or_are_refused) {
+TEST(stress, argument_texts_reach_tool_whole_or_are_refused) {
     const std::wstring longFirst = L"C:\\" + std::wstring(100, L'a') + L".txt";
     const std::wstring longSecond = L"C:\\" + std::wstring(31900, L'b') + L".txt";
     const std::wstring half = L"C:\\" + std::wstring(16500, L'c');
@@ -278,28 +280,28 @@ DUOMIRA_WINE_TEST(stress, argument_texts_reach_tool_whole_or_are_refused) {
         {L"C:\\work\\a.txt", L"C:\\a\x01" L"b.txt", L"", L""},
     };
     for (const Case& c : cases) {
-        const Context context("first " + Brief(c.first) + ", second " + Brief(c.second));
+        SCOPED_TRACE("first " + Brief(c.first) + ", second " + Brief(c.second));
         DeleteAppKey();
         const std::wstring log = UseFakeTools();
         // The first start records its text exactly, whatever it holds.
         Process first = StartFirst(c.first);
 
         const Outcome outcome = Follow(c.second, log);
-        CHECK(outcome.ended);
-        CHECK_EQ(outcome.exitCode, std::optional<DWORD>(0));
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
-        CHECK(first.WaitForExit(2000));
-        CHECK_EQ(outcome.reports, std::vector<std::wstring>{});
+        EXPECT_TRUE(outcome.ended);
+        EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(0));
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
+        EXPECT_TRUE(first.WaitForExit(2000));
+        EXPECT_EQ(outcome.reports, std::vector<std::wstring>{});
         if (c.toolFirst.empty()) {
-            CHECK(outcome.errorPath);
-            CHECK(outcome.tools.empty());
+            EXPECT_TRUE(outcome.errorPath);
+            EXPECT_TRUE(outcome.tools.empty());
             continue;
         }
-        CHECK(!outcome.errorPath);
-        REQUIRE_EQ(outcome.tools.size(), 1u);
-        if (!CHECK(outcome.tools[0].args ==
-                   (std::vector<std::wstring>{FakeTool(), c.toolFirst, c.toolSecond})))
-            Note("tool command line " + Brief(outcome.tools[0].commandLine));
+        EXPECT_TRUE(!outcome.errorPath);
+        ASSERT_EQ(outcome.tools.size(), 1u);
+        EXPECT_TRUE(outcome.tools[0].args ==
+                    (std::vector<std::wstring>{FakeTool(), c.toolFirst, c.toolSecond}))
+            << "tool command line " << Brief(outcome.tools[0].commandLine);
     }
 }
 
@@ -309,7 +311,7 @@ DUOMIRA_WINE_TEST(stress, argument_texts_reach_tool_whole_or_are_refused) {
 // that one be left waiting). The picks race for FileName, and the last write
 // wins; whichever way they meet, they must all end.
 void OverlappingPicks(int round) {
-    const Context context("round " + std::to_string(round));
+    SCOPED_TRACE("round " + std::to_string(round));
     DeleteAppKey();
     const std::wstring log = UseFakeTools();
     std::vector<std::wstring> picks;
@@ -338,21 +340,21 @@ void OverlappingPicks(int round) {
             [&] {
                 for (DWORD id : running()) {
                     if (!TopLevelWindows(id, kMessageBoxClass).empty())
-                        FAIL(std::string("a message box came up ") + when);
+                        Abort(std::string("a message box came up ") + when);
                     if (!WaitForWindow(id, ids::kMainWindowClass, 0)) return false;
                     showedWindow.insert(id);
                 }
                 return running().empty() || ReadStoredSetting(L"FileName").value_or(L"") != L"";
             },
             10000, 20);
-        if (!settled) FAIL(std::string("the starts did not settle ") + when);
+        if (!settled) Abort(std::string("the starts did not settle ") + when);
     };
 
     Stopwatch burst;
     for (int n = 1; n <= 5; ++n) pick(n);
     const double burstMs = burst.ElapsedMs();
     // Under 100 ms as a rule; a busy machine may stretch it, the starts still overlap.
-    CHECK(burstMs < 500.0);
+    EXPECT_TRUE(burstMs < 500.0);
     settle("after the burst");
     const std::wstring afterBurst = ReadStoredSetting(L"FileName").value_or(L"");
     Note("5 picks in " + std::to_string(static_cast<int>(burstMs)) + " ms left " +
@@ -364,61 +366,61 @@ void OverlappingPicks(int round) {
         settle("after a later pick");
         if (ReadStoredSetting(L"FileName") == L"") break;
     }
-    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
-    CHECK(WaitUntil([&] { return running().empty(); }, 3000));
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
+    EXPECT_TRUE(WaitUntil([&] { return running().empty(); }, 3000));
     for (auto& [id, process] : starts) {
-        const Context pickContext("pick " + ToUtf8(pickOf[id]));
-        CHECK_EQ(process.ExitCode(), std::optional<DWORD>(0));
+        SCOPED_TRACE("pick " + ToUtf8(pickOf[id]));
+        EXPECT_EQ(process.ExitCode(), std::optional<DWORD>(0));
     }
 
     // Each tool start pairs two different picks; a pick is a second path once at most.
     Sleep(200);
     const std::vector<FakeRecord> tools = ReadFakeLog(log);
-    CHECK(!tools.empty());
+    EXPECT_TRUE(!tools.empty());
     std::set<std::wstring> secondPaths;
     for (const FakeRecord& tool : tools) {
-        REQUIRE_EQ(tool.args.size(), 3u);
-        CHECK_EQ(tool.args[0], FakeTool());
-        CHECK(std::count(picks.begin(), picks.end(), tool.args[1]) == 1);
-        CHECK(std::count(picks.begin(), picks.end(), tool.args[2]) == 1);
-        CHECK(tool.args[1] != tool.args[2]);
-        CHECK(secondPaths.insert(tool.args[2]).second);
+        ASSERT_EQ(tool.args.size(), 3u);
+        EXPECT_EQ(tool.args[0], FakeTool());
+        EXPECT_TRUE(std::count(picks.begin(), picks.end(), tool.args[1]) == 1);
+        EXPECT_TRUE(std::count(picks.begin(), picks.end(), tool.args[2]) == 1);
+        EXPECT_TRUE(tool.args[1] != tool.args[2]);
+        EXPECT_TRUE(secondPaths.insert(tool.args[2]).second);
         for (DWORD id : showedWindow) {
             // A start that waited with its window is no second start.
-            CHECK(pickOf[id] != tool.args[2]);
+            EXPECT_TRUE(pickOf[id] != tool.args[2]);
         }
     }
     Note(std::to_string(picks.size()) + " picks, " + std::to_string(tools.size()) + " tool starts");
 }
 
-DUOMIRA_WINE_TEST(stress, overlapping_picks_pair_up_and_all_end) {
+TEST(stress, overlapping_picks_pair_up_and_all_end) {
     for (int round = 1; round <= 3; ++round) OverlappingPicks(round);
 }
 
-DUOMIRA_WINE_TEST(stress, killed_partner_leaves_its_pick_for_the_next_start) {
+TEST(stress, killed_partner_leaves_its_pick_for_the_next_start) {
     const std::wstring log = UseFakeTools();
     Process first = StartFirst(L"C:\\work\\a.txt");
     first.Kill();
-    REQUIRE(!first.IsRunning());
-    CHECK_EQ(ReadStoredSetting(L"FileName"), L"C:\\work\\a.txt");
+    ASSERT_TRUE(!first.IsRunning());
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), L"C:\\work\\a.txt");
 
     const Outcome outcome = Follow(L"C:\\work\\b.txt", log);
-    CHECK(!outcome.errorPath);
-    CHECK(outcome.ended);
-    REQUIRE_EQ(outcome.tools.size(), 1u);
-    CHECK_EQ(outcome.tools[0].args,
+    EXPECT_TRUE(!outcome.errorPath);
+    EXPECT_TRUE(outcome.ended);
+    ASSERT_EQ(outcome.tools.size(), 1u);
+    EXPECT_EQ(outcome.tools[0].args,
              (std::vector<std::wstring>{FakeTool(), L"C:\\work\\a.txt", L"C:\\work\\b.txt"}));
-    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
 
     // And the pairing after it is a fresh one.
     Process next;
     const Outcome again = Follow(L"C:\\work\\c.txt", log, &next);
-    REQUIRE(next.Valid());
-    CHECK_EQ(ReadStoredSetting(L"FileName"), L"C:\\work\\c.txt");
-    CHECK(again.tools.empty());
+    ASSERT_TRUE(next.Valid());
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), L"C:\\work\\c.txt");
+    EXPECT_TRUE(again.tools.empty());
 }
 
-DUOMIRA_WINE_TEST(stress, waiting_instance_rides_out_a_storm_of_writes) {
+TEST(stress, waiting_instance_rides_out_a_storm_of_writes) {
     // Every write under the settings key wakes the waiting instance; only a
     // FileName that no longer holds its pick may end it.
     Process first = StartFirst(L"C:\\work\\a.txt");
@@ -431,15 +433,15 @@ DUOMIRA_WINE_TEST(stress, waiting_instance_rides_out_a_storm_of_writes) {
     }
     WriteStoredSetting(L"FileName", L"C:\\work\\a.txt");
     Note("3300 writes in " + std::to_string(static_cast<int>(storm.ElapsedMs())) + " ms");
-    CHECK(first.IsRunning());
+    EXPECT_TRUE(first.IsRunning());
     DWORD_PTR result = 0;
-    CHECK(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) != 0);
-    CHECK(TopLevelWindows(first.Id(), kMessageBoxClass).empty());
+    EXPECT_TRUE(SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) != 0);
+    EXPECT_TRUE(TopLevelWindows(first.Id(), kMessageBoxClass).empty());
 
     WriteStoredSetting(L"FileName", L"");
     Stopwatch sinceClear;
-    CHECK(first.WaitForExit(2000));
+    EXPECT_TRUE(first.WaitForExit(2000));
     Note("ended " + std::to_string(static_cast<int>(sinceClear.ElapsedMs())) + " ms after FileName was cleared");
-    CHECK_EQ(first.ExitCode(), std::optional<DWORD>(0));
-    CHECK_EQ(ReadStoredSetting(L"SubFlg"), L"");
+    EXPECT_EQ(first.ExitCode(), std::optional<DWORD>(0));
+    EXPECT_EQ(ReadStoredSetting(L"SubFlg"), L"");
 }

@@ -44,13 +44,13 @@ void PostDrop(HWND target, const std::vector<std::wstring>& paths) {
     GetWindowThreadProcessId(target, &processId);
     const UniqueKernelHandle process(
         OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId));
-    REQUIRE(process);
+    ASSERT_TRUE(process);
     const std::string block = DropBlock(paths);
     void* remote = VirtualAllocEx(process.get(), nullptr, block.size(), MEM_COMMIT | MEM_RESERVE,
                                   PAGE_READWRITE);
-    REQUIRE(remote &&
+    ASSERT_TRUE(remote &&
             WriteProcessMemory(process.get(), remote, block.data(), block.size(), nullptr));
-    REQUIRE(PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0));
+    ASSERT_TRUE(PostMessageW(target, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0));
 }
 
 // ---------------------------------------------------------------- starts
@@ -62,7 +62,7 @@ void UseFakeForBothTools() {
 
 }  // namespace
 
-DUOMIRA_WINE_TEST(together, arguments_split_as_command_line_to_argv) {
+TEST(together, arguments_split_as_command_line_to_argv) {
     // The start's own splitter against the system's, on the quoting that
     // shells, shortcuts and hand-written lines produce.
     const std::vector<std::wstring> texts{
@@ -79,18 +79,18 @@ DUOMIRA_WINE_TEST(together, arguments_split_as_command_line_to_argv) {
         L"C:\\資料\\ﾃｽﾄ　１.txt \"D:\\表 ソ\\\"",
     };
     for (const std::wstring& text : texts) {
-        const Context context("text " + Show(text));
+        SCOPED_TRACE("text " + Show(text));
         const std::wstring line = L"Duomira.exe " + text;
         int count = 0;
         wchar_t** argv = CommandLineToArgvW(line.c_str(), &count);
-        REQUIRE(argv);
+        ASSERT_TRUE(argv);
         std::vector<std::wstring> system(argv + 1, argv + count);
         LocalFree(argv);
-        CHECK_EQ(duomira::SplitArguments(text), system);
+        EXPECT_EQ(duomira::SplitArguments(text), system);
     }
 }
 
-DUOMIRA_WINE_TEST(together, two_paths_compared_at_once_waiting_pick_left_alone) {
+TEST(together, two_paths_compared_at_once_waiting_pick_left_alone) {
     struct Case {
         const wchar_t* selectExe;
         const wchar_t* subFlg;
@@ -105,42 +105,42 @@ DUOMIRA_WINE_TEST(together, two_paths_compared_at_once_waiting_pick_left_alone) 
     UseFakeForBothTools();
     WaitingStart waiting = StartWaiting(L"\"C:\\waiting pick.txt\"");
     for (const Case& c : cases) {
-        const Context context("argument " + Show(c.argument));
+        SCOPED_TRACE("argument " + Show(c.argument));
         WriteStoredSetting(L"SelectExe", c.selectExe);
         WriteStoredSetting(L"SubFlg", c.subFlg);
         const std::wstring log = UseFreshFakeLog();
 
         Process start = StartDuomira(c.argument, TestTempDir());
-        CHECK_EQ(VisibleWindowClassesWhileRunning(start, 10000), std::vector<std::wstring>{});
-        REQUIRE(!start.IsRunning());
+        EXPECT_EQ(VisibleWindowClassesWhileRunning(start, 10000), std::vector<std::wstring>{});
+        ASSERT_TRUE(!start.IsRunning());
         const std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
-        REQUIRE_EQ(records.size(), 1u);
+        ASSERT_EQ(records.size(), 1u);
         std::vector<std::wstring> expected{FakeTool()};
         expected.insert(expected.end(), c.args.begin(), c.args.end());
-        CHECK_EQ(records[0].args, expected);
+        EXPECT_EQ(records[0].args, expected);
         // The waiting pick and the options are as they were.
-        CHECK_EQ(ReadStoredSetting(L"FileName"), L"\"C:\\waiting pick.txt\"");
-        CHECK_EQ(ReadStoredSetting(L"SubFlg"), c.subFlg);
-        CHECK(waiting.process.IsRunning());
+        EXPECT_EQ(ReadStoredSetting(L"FileName"), L"\"C:\\waiting pick.txt\"");
+        EXPECT_EQ(ReadStoredSetting(L"SubFlg"), c.subFlg);
+        EXPECT_TRUE(waiting.process.IsRunning());
     }
 
     // Three are refused: a message, nothing started, the pick still waits.
     const std::wstring log = UseFreshFakeLog();
     Process three = StartDuomira(L"C:\\a D:\\b \"E:\\c d\"", TestTempDir());
     std::optional<MessageBoxInfo> box = WaitForMessageBox(three.Id(), 10000);
-    REQUIRE(box.has_value());
-    CHECK_EQ(box->caption, L"Duomira");
-    CHECK_EQ(box->text, duomira::expected::kTwoItemsOnly);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->caption, L"Duomira");
+    EXPECT_EQ(box->text, duomira::expected::kTwoItemsOnly);
     SaveScreenshot(L"together-three-items");
     PressMessageBoxOk(box->window);
-    CHECK(three.WaitForExit(5000));
-    CHECK(TopLevelWindows(three.Id()).empty());
-    CHECK(ReadFakeLog(log).empty());
-    CHECK_EQ(ReadStoredSetting(L"FileName"), L"\"C:\\waiting pick.txt\"");
-    CHECK(waiting.process.IsRunning());
+    EXPECT_TRUE(three.WaitForExit(5000));
+    EXPECT_TRUE(TopLevelWindows(three.Id()).empty());
+    EXPECT_TRUE(ReadFakeLog(log).empty());
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), L"\"C:\\waiting pick.txt\"");
+    EXPECT_TRUE(waiting.process.IsRunning());
 }
 
-DUOMIRA_WINE_TEST(together, drop_onto_waiting_window) {
+TEST(together, drop_onto_waiting_window) {
     UseFakeForBothTools();
     WriteStoredSetting(L"SelectExe", L"1");
     WriteStoredSetting(L"SubFlg", L"1");
@@ -150,19 +150,19 @@ DUOMIRA_WINE_TEST(together, drop_onto_waiting_window) {
     // Two items: compared at once; the first pick waits on.
     PostDrop(waiting.main, {L"C:\\x y\\one.txt", L"\\\\server\\share\\two"});
     std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
-    REQUIRE_EQ(records.size(), 1u);
-    CHECK_EQ(records[0].args, (std::vector<std::wstring>{FakeTool(), L"C:\\x y\\one.txt",
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].args, (std::vector<std::wstring>{FakeTool(), L"C:\\x y\\one.txt",
                                                           L"\\\\server\\share\\two"}));
-    CHECK(waiting.process.IsRunning());
-    CHECK_EQ(ReadStoredSetting(L"FileName"), L"\"C:\\first pick\\a.txt\"");
+    EXPECT_TRUE(waiting.process.IsRunning());
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), L"\"C:\\first pick\\a.txt\"");
 
     // One: the second pick. The pair is compared, FileName cleared, the window ends.
     PostDrop(waiting.main, {L"D:\\second pick"});
-    CHECK(waiting.process.WaitForExit(3000));
+    EXPECT_TRUE(waiting.process.WaitForExit(3000));
     records = WaitForFakeRecords(log, 2);
-    REQUIRE_EQ(records.size(), 2u);
-    CHECK_EQ(records[1].args, (std::vector<std::wstring>{FakeTool(), L"C:\\first pick\\a.txt",
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].args, (std::vector<std::wstring>{FakeTool(), L"C:\\first pick\\a.txt",
                                                           L"D:\\second pick"}));
-    CHECK_EQ(ReadStoredSetting(L"FileName"), L"");
-    CHECK_EQ(ReadStoredSetting(L"SubFlg"), L"");  // as after any completed pairing
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
+    EXPECT_EQ(ReadStoredSetting(L"SubFlg"), L"");  // as after any completed pairing
 }
