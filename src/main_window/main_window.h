@@ -62,8 +62,11 @@ class MainWindowHost {
 
 class MainWindow : public MainWindowApi {
   public:
-    MainWindow(SettingsBackend& store, SharedVariables& shared, MainWindowHost& host)
-        : store_(store), shared_(shared), host_(host) {}
+    // files answers whether a tool path with blanks names a program as a whole;
+    // without it, such a path's program ends at its first blank.
+    MainWindow(SettingsBackend& store, SharedVariables& shared, MainWindowHost& host,
+               StartupPlatform* files = nullptr)
+        : store_(store), shared_(shared), host_(host), files_(files) {}
 
     const MainWindowModel& Model() const { return model_; }
 
@@ -86,11 +89,14 @@ class MainWindow : public MainWindowApi {
     // A value in the store has changed: look at FileName now, not only at the next tick.
     bool OnSettingsChanged() { return WatchFileName(); }
 
-    // The tool path dialog's confirmed names become the option captions.
+    // The tool path dialog's confirmed names become the option captions, and
+    // the box follows the confirmed tool paths.
     bool SetOptionCaptions(const std::array<std::wstring, 3>& captions);
 
   private:
     bool HoldsOthersPick(std::wstring_view fileName) const;
+    // Enables Check1 exactly when the selected tool honours it.
+    void UpdateCheckEnabled();
     bool WatchFileName();
     // Left and top at the screen's top-right corner, for the current outer size.
     void PlaceAtTopRight();
@@ -98,6 +104,7 @@ class MainWindow : public MainWindowApi {
     SettingsBackend& store_;
     SharedVariables& shared_;
     MainWindowHost& host_;
+    StartupPlatform* files_;
     MainWindowModel model_;
 };
 
