@@ -23,10 +23,6 @@ std::optional<std::wstring> ScriptSafe(StartupPlatform& platform, std::wstring p
     return std::nullopt;
 }
 
-// The script starts by a name with a folder part, so that it is found in the
-// working directory although that is left out of the program search.
-constexpr std::wstring_view kScriptStartName = L".\\diff_tmp.bat";
-
 bool LaunchFcScript(StartupPlatform& platform, const std::wstring& cmdPath,
                     std::wstring_view firstArgument, std::wstring_view secondArgument) {
     auto first = PickedPath(firstArgument);
@@ -63,30 +59,74 @@ std::wstring ProgramText(StartupPlatform& platform, std::wstring path) {
     return path;
 }
 
-// Builds the chosen tool's command line from the stored tool paths and starts it.
-bool LaunchComparison(StartupContext& context, std::int16_t toolIndex, bool subdirectories,
-                      std::wstring_view firstArgument, std::wstring_view secondArgument) {
-    std::array<std::wstring, 3> toolPaths;
+// The chosen tool, ready to be given a pair.
+struct ChosenTool {
+    std::int16_t index;
+    std::array<std::wstring, 3> paths;  // the chosen one as it goes into the line
+    ComparisonProgram program;
+    bool script;  // runs through the command interpreter
+    // Whether the pair must be looked at before the tool is given it.
+    bool LooksAtPair() const { return script || program.filesOnly; }
+};
+
+// Reads the stored tool paths and finds the chosen tool's program. VS Code's
+// bin\code.cmd is replaced by the program it runs, so that no command
+// interpreter comes between the tool and the paths.
+std::optional<ChosenTool> ChooseTool(StartupContext& context, std::int16_t toolIndex) {
+    ChosenTool tool{toolIndex, {}, {LineForm::WinDiff, false}, false};
     for (int i = 0; i < kToolCount; ++i) {
         // Only the tool that starts needs to be found when its path was never stored.
         auto path = i == toolIndex ? ReadToolPath(context.store, i, context.probe)
                                    : ReadSetting(context.store, kToolPathKeys[i]);
-        if (!path) return false;
-        toolPaths[i] = std::move(*path);
+        if (!path) return std::nullopt;
+        tool.paths[i] = std::move(*path);
     }
-    if (toolIndex == kFcCommand) {
-        return LaunchFcScript(context.platform, toolPaths[kFcCommand], firstArgument,
+    if (toolIndex == kFcCommand) return tool;
+    std::wstring& text = tool.paths[toolIndex];
+    text = ProgramText(context.platform, std::move(text));
+    auto above = ProgramAboveBin(ProgramPart(text));
+    if (above && context.platform.IsExistingFile(*above)) {
+        const std::wstring_view rest = ArgumentText(text);
+        text = L"\"" + *above + L"\"" + (rest.empty() ? L"" : L" ") + std::wstring(rest);
+    }
+    tool.program = ProgramFor(ProgramPart(text), toolIndex);
+    tool.script = IsCommandScript(ProgramPart(text));
+    return tool;
+}
+
+// The message that refuses the pair to the tool; nullopt when it may be given
+// it. The file system is read only for a program that compares files only.
+std::optional<std::wstring_view> Refusal(StartupPlatform& platform, const ChosenTool& tool,
+                                         std::wstring_view firstArgument,
+                                         std::wstring_view secondArgument) {
+    if (tool.index == kFcCommand) return std::nullopt;
+    auto first = PickedPath(firstArgument);
+    auto second = PickedPath(secondArgument);
+    if (!first || !second) return std::nullopt;  // no line at all: the error path says so
+    if (tool.script && (InterpreterChangesPath(*first) || InterpreterChangesPath(*second))) {
+        return kScriptPathMessage;
+    }
+    if (tool.program.filesOnly && (platform.IsFolder(*first) || platform.IsFolder(*second))) {
+        return kFilesOnlyMessage;
+    }
+    return std::nullopt;
+}
+
+// Starts the chosen tool on the pair.
+bool LaunchComparison(StartupContext& context, const ChosenTool& tool, bool subFlgSet,
+                      std::wstring_view firstArgument, std::wstring_view secondArgument) {
+    if (tool.index == kFcCommand) {
+        return LaunchFcScript(context.platform, tool.paths[kFcCommand], firstArgument,
                               secondArgument);
     }
-    toolPaths[toolIndex] = ProgramText(context.platform, std::move(toolPaths[toolIndex]));
-    auto line =
-        BuildCompareCommand(toolIndex, subdirectories, toolPaths, firstArgument, secondArgument);
+    auto line = BuildCompareCommand(tool.index, subFlgSet, tool.paths, firstArgument,
+                                    secondArgument);
     return line && context.platform.StartProcess(*line, kShowNormal);
 }
 
 enum class Flow {
     Failed,     // the error path: message, tool path dialog, the pick in play dropped
-    NoLock,     // the pairing lock could not be had: FileName was not even read
+    NoLock,     // the pairing lock could not be had: FileName is left as it is
     PickTaken,  // a drop onto a window whose pick was already taken: nothing to do
     Ended,
     Waiting,
@@ -95,9 +135,9 @@ enum class Flow {
 // The second pick completes the pair: the chosen tool gets the first pick
 // recorded in FileName and this one, then FileName is cleared. A second start
 // and one item dropped onto the waiting window both end their pick here.
-bool CompleteSecondPick(StartupContext& context, std::int16_t toolIndex, bool subdirectories,
+bool CompleteSecondPick(StartupContext& context, const ChosenTool& tool, bool subFlgSet,
                         std::wstring_view firstPick, std::wstring_view secondPick) {
-    if (!LaunchComparison(context, toolIndex, subdirectories, firstPick, secondPick)) return false;
+    if (!LaunchComparison(context, tool, subFlgSet, firstPick, secondPick)) return false;
     return WriteSetting(context.store, SettingKey::FileName, L"");
 }
 
@@ -113,9 +153,22 @@ std::optional<std::int16_t> StoredToolIndex(StartupContext& context) {
     return toolIndex;
 }
 
+// Whether the second item was last written before the first: then it goes
+// on the left. Equal times, or a time that can't be read, keep the order.
+bool SecondIsOlder(StartupPlatform& platform, std::wstring_view first, std::wstring_view second) {
+    auto firstPath = PickedPath(first);
+    auto secondPath = PickedPath(second);
+    if (!firstPath || !secondPath) return false;
+    auto firstTime = platform.LastWriteTime(*firstPath);
+    if (!firstTime) return false;
+    auto secondTime = platform.LastWriteTime(*secondPath);
+    return secondTime && *secondTime < *firstTime;
+}
+
 // Items picked together: two are compared at once with the stored tool choice
-// and subdirectory option. FileName, which may hold a waiting pick of its
-// own, is neither read nor written, and no window is loaded.
+// and subdirectory option, the older one on the left. FileName, which may
+// hold a waiting pick of its own, is neither read nor written, and no window
+// is loaded.
 Flow CompareTogether(StartupContext& context, const std::vector<std::wstring>& paths) {
     if (paths.size() != 2) {
         context.platform.ShowMessage(kTwoItemsOnlyMessage);
@@ -126,9 +179,16 @@ Flow CompareTogether(StartupContext& context, const std::vector<std::wstring>& p
     if (!subFlg) return Flow::Failed;
     auto toolIndex = StoredToolIndex(context);
     if (!toolIndex) return Flow::Failed;
-    if (!LaunchComparison(context, *toolIndex, !subFlg->empty(), paths[0], paths[1])) {
-        return Flow::Failed;
+    auto tool = ChooseTool(context, *toolIndex);
+    if (!tool) return Flow::Failed;
+    const bool swap = SecondIsOlder(context.platform, paths[0], paths[1]);
+    const std::wstring& first = paths[swap ? 1 : 0];
+    const std::wstring& second = paths[swap ? 0 : 1];
+    if (auto refusal = Refusal(context.platform, *tool, first, second)) {
+        context.platform.ShowMessage(*refusal);
+        return Flow::Ended;
     }
+    if (!LaunchComparison(context, *tool, !subFlg->empty(), first, second)) return Flow::Failed;
     return Flow::Ended;
 }
 
@@ -148,9 +208,24 @@ Flow DropSecondPick(StartupContext& context, std::wstring_view ownPick, std::wst
     if (!subFlg) return Flow::Failed;
     auto toolIndex = StoredToolIndex(context);
     if (!toolIndex) return Flow::Failed;
-    return CompleteSecondPick(context, *toolIndex, !subFlg->empty(), *fileName, path)
-               ? Flow::Ended
-               : Flow::Failed;
+    auto tool = ChooseTool(context, *toolIndex);
+    if (!tool) return Flow::Failed;
+    if (tool->LooksAtPair()) {
+        // The items may lie on a slow share: they are looked at without the
+        // lock. The pick then stays waiting when refused, and is let be when
+        // another start has paired it meanwhile.
+        decision.Release();
+        if (auto refusal = Refusal(context.platform, *tool, *fileName, path)) {
+            context.platform.ShowMessage(*refusal);
+            return Flow::Ended;
+        }
+        if (!decision.Acquire()) return Flow::NoLock;
+        auto again = ReadSetting(context.store, SettingKey::FileName);
+        if (!again) return Flow::Failed;
+        if (*again != *fileName) return Flow::Ended;
+    }
+    return CompleteSecondPick(context, *tool, !subFlg->empty(), *fileName, path) ? Flow::Ended
+                                                                                 : Flow::Failed;
 }
 
 // The error path without dropping a pick: tell the user, let them correct the tool paths.
@@ -205,6 +280,27 @@ Flow RunNormalFlow(StartupContext& context, std::wstring_view argument,
     }
     if (!toolIndex || !context.mainWindow.SelectOption(*toolIndex)) return Flow::Failed;
 
+    std::optional<ChosenTool> tool;
+    std::wstring lookedAt;  // the first pick the tool has looked at with this one
+    while (!fileName->empty()) {
+        if (!tool) tool = ChooseTool(context, *toolIndex);
+        if (!tool) return Flow::Failed;
+        if (!tool->LooksAtPair() || *fileName == lookedAt) break;
+        // The items may lie on a slow share: they are looked at without the
+        // lock, and FileName is read again after. A refused pair leaves the
+        // first pick waiting for another partner.
+        decision.Release();
+        if (auto refusal = Refusal(context.platform, *tool, *fileName, argument)) {
+            context.platform.ShowMessage(*refusal);
+            return Flow::Ended;
+        }
+        lookedAt = *fileName;
+        if (!decision.Acquire()) return Flow::NoLock;
+        fileName = ReadSetting(context.store, SettingKey::FileName);
+        if (!fileName) return Flow::Failed;
+        pick = fileName->empty() ? std::wstring(argument) : *fileName;
+    }
+
     if (fileName->empty()) {
         if (!WriteSetting(context.store, SettingKey::FileName, argument)) return Flow::Failed;
         decision.Release();
@@ -212,7 +308,7 @@ Flow RunNormalFlow(StartupContext& context, std::wstring_view argument,
         if (!context.mainWindow.ShowModeless()) return Flow::Failed;
         return Flow::Waiting;
     }
-    if (!CompleteSecondPick(context, *toolIndex, !subFlg->empty(), *fileName, argument)) {
+    if (!CompleteSecondPick(context, *tool, !subFlg->empty(), *fileName, argument)) {
         return Flow::Failed;
     }
     return Flow::Ended;

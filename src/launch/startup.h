@@ -20,6 +20,12 @@ class InstallProbe;
 inline constexpr std::wstring_view kPathErrorMessage =
     L"DIFFツールのパスが認識できません。指定してください。";
 inline constexpr std::wstring_view kTwoItemsOnlyMessage = L"比較できるのは２つの項目だけです。";
+// A tool that compares files only, given a folder; nothing starts.
+inline constexpr std::wstring_view kFilesOnlyMessage =
+    L"このDIFFツールはフォルダを比較できません。別のツールを選んでください。";
+// A command script given a path that its interpreter would change; nothing starts.
+inline constexpr std::wstring_view kScriptPathMessage =
+    L"このDIFFツールには %、! を含むパスを渡せません。";
 
 // What the start-up procedure uses of the main window. Each call returns false
 // when the operation failed (the caller then takes its error path).
@@ -67,12 +73,17 @@ inline constexpr std::uint32_t kWindowPairingWaitMs = 2000;
 class PairingDecision {
   public:
     PairingDecision(PairingLock& lock, std::uint32_t waitMs)
-        : lock_(lock), held_(lock.Acquire(waitMs)) {}
+        : lock_(lock), waitMs_(waitMs), held_(lock.Acquire(waitMs)) {}
     PairingDecision(const PairingDecision&) = delete;
     PairingDecision& operator=(const PairingDecision&) = delete;
     ~PairingDecision() { Release(); }
 
     bool Held() const { return held_; }
+    // Takes the lock again after Release(); false when it can't be had.
+    bool Acquire() {
+        if (!held_) held_ = lock_.Acquire(waitMs_);
+        return held_;
+    }
     void Release() {
         if (held_) lock_.Release();
         held_ = false;
@@ -80,6 +91,7 @@ class PairingDecision {
 
   private:
     PairingLock& lock_;
+    std::uint32_t waitMs_;
     bool held_;
 };
 
@@ -107,6 +119,11 @@ class StartupPlatform : public ScriptEncoder {
     virtual bool WriteNewFile(std::wstring_view name, std::string_view bytes) = 0;
     // Whether the text names an existing file, taken whole.
     virtual bool IsExistingFile(std::wstring_view path) = 0;
+    // Whether the text names an existing folder, taken whole.
+    virtual bool IsFolder(std::wstring_view path) = 0;
+    // When an existing file or folder was last written, in the system's file
+    // time units; nullopt when that can't be read.
+    virtual std::optional<std::uint64_t> LastWriteTime(std::wstring_view path) = 0;
     // The 8.3 short name of an existing item, when the system keeps one.
     virtual std::optional<std::wstring> ShortPath(std::wstring_view path) = 0;
     // A message box with the program's title, an OK button and no icon.

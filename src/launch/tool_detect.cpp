@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "launch/compare_command.h"
+
 namespace duomira {
 
 namespace {
@@ -24,8 +26,6 @@ constexpr std::array<RegistryPlace, 3> kUserThenMachine{{
     {RegistryRoot::LocalMachine, RegistryView::Wide64},
     {RegistryRoot::LocalMachine, RegistryView::Narrow32},
 }};
-
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 // A path as a registry value may hold it: one pair of quotes around it dropped.
 std::wstring Unquoted(std::wstring_view text) {
@@ -219,14 +219,8 @@ std::optional<std::wstring> ReadToolPath(SettingsBackend& store, int tool, Insta
 }
 
 bool ToolProgramFound(InstallProbe& probe, std::wstring_view toolPath) {
-    std::wstring_view program = toolPath;
-    if (!program.empty() && program.front() == L'"') {
-        program.remove_prefix(1);
-        program = program.substr(0, program.find(L'"'));
-    } else if (!probe.IsFile(program)) {
-        program = program.substr(0, std::find_if(program.begin(), program.end(), IsBlank) -
-                                        program.begin());
-    }
+    const std::wstring_view program =
+        ToolProgram(toolPath, [&probe](std::wstring_view path) { return probe.IsFile(path); });
     if (program.empty()) return false;
     if (!HasFolder(program)) return probe.StartFindsBareName(program);
     if (probe.IsFile(program)) return true;

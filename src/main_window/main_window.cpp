@@ -76,7 +76,28 @@ bool MainWindow::ShowModeless() {
     if (!EnsureLoaded()) return false;
     if (!model_.visible) PlaceAtTopRight();
     model_.visible = true;
+    UpdateCheckEnabled();
     return host_.Show(model_);
+}
+
+void MainWindow::UpdateCheckEnabled() {
+    // The subdirectory switch means nothing to the FC command: grey the box,
+    // keep its tick. Nor to a program that compares subfolders always, or
+    // files only. A hidden window (a second start's) never shows the box, so
+    // the tool path is looked at only once the window is shown.
+    const int tool = model_.selectedOption;
+    bool honoured = tool != kFcCommand;
+    bool absent = false;
+    auto path = honoured && model_.visible ? ReadSetting(store_, kToolPathKeys[tool], absent)
+                                           : std::nullopt;
+    // A path never stored is a detected WinDiff or WinMerge, which honour it.
+    if (path && !absent) {
+        const std::wstring_view program = ToolProgram(*path, [this](std::wstring_view whole) {
+            return files_ && files_->IsExistingFile(whole);
+        });
+        honoured = ProgramFor(program, static_cast<std::int16_t>(tool)).HonoursBox();
+    }
+    model_.checkEnabled = honoured;
 }
 
 bool MainWindow::Option1_Click(int selectedIndex) {
@@ -85,8 +106,7 @@ bool MainWindow::Option1_Click(int selectedIndex) {
     if (!WriteSetting(store_, SettingKey::SelectExe, std::to_wstring(selectedIndex))) {
         return false;
     }
-    // The subdirectory switch means nothing to the FC command: grey the box, keep its tick.
-    model_.checkEnabled = selectedIndex != kFcCommand;
+    UpdateCheckEnabled();
     host_.Sync(model_);
     return true;
 }
@@ -165,6 +185,7 @@ bool MainWindow::OnDrop(const std::vector<std::wstring>& paths) {
 bool MainWindow::SetOptionCaptions(const std::array<std::wstring, 3>& captions) {
     if (!EnsureLoaded()) return false;
     model_.optionCaptions = captions;
+    UpdateCheckEnabled();
     host_.Sync(model_);
     return true;
 }

@@ -72,8 +72,11 @@ class MainWindowHost {
 
 class MainWindow : public MainWindowApi {
   public:
-    MainWindow(SettingsBackend& store, SharedVariables& shared, MainWindowHost& host)
-        : store_(store), shared_(shared), host_(host) {}
+    // files answers whether a tool path with blanks names a program as a whole;
+    // without it, such a path's program ends at its first blank.
+    MainWindow(SettingsBackend& store, SharedVariables& shared, MainWindowHost& host,
+               StartupPlatform* files = nullptr)
+        : store_(store), shared_(shared), host_(host), files_(files) {}
 
     const MainWindowModel& Model() const { return model_; }
 
@@ -106,11 +109,14 @@ class MainWindow : public MainWindowApi {
     // never lands inside another's.
     bool OnDrop(const std::vector<std::wstring>& paths);
 
-    // The tool path dialog's confirmed names become the option captions.
+    // The tool path dialog's confirmed names become the option captions, and
+    // the box follows the confirmed tool paths.
     bool SetOptionCaptions(const std::array<std::wstring, 3>& captions);
 
   private:
     bool HoldsOthersPick(std::wstring_view fileName) const;
+    // Enables Check1 exactly when the selected tool honours it.
+    void UpdateCheckEnabled();
     bool WatchFileName();
     // Takes the pairing lock into decision, waiting briefly: the window's
     // thread must go on. Not held when there is none or it can't be had in time.
@@ -121,6 +127,7 @@ class MainWindow : public MainWindowApi {
     SettingsBackend& store_;
     SharedVariables& shared_;
     MainWindowHost& host_;
+    StartupPlatform* files_;
     MainWindowModel model_;
     StartupContext* startup_ = nullptr;
     bool dropping_ = false;  // a drop is being handled (its message may be up)

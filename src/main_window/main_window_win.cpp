@@ -40,8 +40,9 @@ RECT OuterRect(const MainWindowModel& model, int dpi) {
 
 }  // namespace
 
-Win32MainWindow::Win32MainWindow(SettingsBackend& store, SharedVariables& shared)
-    : logic_(store, shared, *this) {
+Win32MainWindow::Win32MainWindow(SettingsBackend& store, SharedVariables& shared,
+                                 StartupPlatform* files)
+    : logic_(store, shared, *this, files) {
     g_mainWindow = this;
 }
 

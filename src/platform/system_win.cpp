@@ -24,27 +24,7 @@ std::wstring Win32StartupPlatform::CommandLine() {
 
 namespace {
 
-// The program part of a command line as the process start reads it: up to the
-// closing quote when it starts with one, else up to the first blank.
-std::wstring_view ProgramPart(std::wstring_view commandLine) {
-    std::wstring_view program =
-        commandLine.substr(0, commandLine.size() - ArgumentText(commandLine).size());
-    while (!program.empty() && (program.back() == L' ' || program.back() == L'\t')) {
-        program.remove_suffix(1);
-    }
-    if (program.size() >= 2 && program.front() == L'"' && program.back() == L'"') {
-        program = program.substr(1, program.size() - 2);
-    }
-    return program;
-}
-
-bool EndsWithNoCase(std::wstring_view text, std::wstring_view end) {
-    return text.size() >= end.size() &&
-           CompareStringOrdinal(text.data() + text.size() - end.size(), static_cast<int>(end.size()),
-                                end.data(), static_cast<int>(end.size()), TRUE) == CSTR_EQUAL;
-}
-
-// The environment of a command script: this process's own, with the working
+// The environment of the result script: this process's own, with the working
 // directory added at the very end of PATH. The script's interpreter inherits
 // the switch that leaves the working directory out of its program search, yet
 // the script opens its report by naming it as a command: it is found there,
@@ -115,10 +95,10 @@ bool Win32StartupPlatform::StartProcess(std::wstring_view commandLine, int showW
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showWindow);
+    // Only the result script finds its report through PATH; a tool's own
+    // command script gets the ordinary environment of a started tool.
     std::vector<wchar_t> environment;
-    if (EndsWithNoCase(programPart, L".bat") || EndsWithNoCase(programPart, L".cmd")) {
-        environment = ScriptEnvironment();
-    }
+    if (programPart == kScriptStartName) environment = ScriptEnvironment();
     UniqueProcessInformation process;
     if (!CreateProcessW(program ? program->c_str() : nullptr, line.data(), nullptr, nullptr,
                         FALSE, environment.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
@@ -209,6 +189,20 @@ bool Win32StartupPlatform::IsExistingFile(std::wstring_view path) {
     const std::wstring name(path);
     const DWORD attributes = GetFileAttributesW(name.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32StartupPlatform::IsFolder(std::wstring_view path) {
+    const std::wstring name(path);
+    const DWORD attributes = GetFileAttributesW(name.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::optional<std::uint64_t> Win32StartupPlatform::LastWriteTime(std::wstring_view path) {
+    const std::wstring name(path);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(name.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    return (std::uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) |
+           data.ftLastWriteTime.dwLowDateTime;
 }
 
 std::optional<std::wstring> Win32StartupPlatform::ShortPath(std::wstring_view path) {

@@ -15,6 +15,8 @@ class Win32StartupPlatform : public StartupPlatform {
     std::string ToScriptCodePageReplacing(std::wstring_view text) override;
     PairingLock& Pairing() override { return pairing_; }
     bool IsExistingFile(std::wstring_view path) override;
+    bool IsFolder(std::wstring_view path) override;
+    std::optional<std::uint64_t> LastWriteTime(std::wstring_view path) override;
     std::optional<std::wstring> ShortPath(std::wstring_view path) override;
     void ShowMessage(std::wstring_view text) override;
 

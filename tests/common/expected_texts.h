@@ -14,6 +14,10 @@ namespace duomira::expected {
 inline constexpr std::wstring_view kPathError = L"DIFFツールのパスが認識できません。指定してください。";
 // A start or a drop with more than two items.
 inline constexpr std::wstring_view kTwoItemsOnly = L"比較できるのは２つの項目だけです。";
+// A tool that compares files only, given a folder; a script, given % or !.
+inline constexpr std::wstring_view kFilesOnly =
+    L"このDIFFツールはフォルダを比較できません。別のツールを選んでください。";
+inline constexpr std::wstring_view kScriptPath = L"このDIFFツールには %、! を含むパスを渡せません。";
 
 // The help window's usage text: 456 characters in 20 lines, CR LF after each;
 // lines 11 and 16 are empty.

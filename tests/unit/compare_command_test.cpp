@@ -22,24 +22,52 @@ TEST(CompareCommand, WorkedExamples) {
     EXPECT_EQ(Line(0, false, fileA, fileB),
               L"WINDIFF.exe \"C:\\work\\old\\list.txt\" \"C:\\work\\new\\list.txt\"");
     EXPECT_EQ(Line(0, true, dirA, dirB), L"WINDIFF.exe -D \"C:\\work\\old\" \"C:\\work\\new\"");
-    EXPECT_EQ(Line(1, false, fileA, fileB),
+    EXPECT_EQ(Line(1, true, fileA, fileB),
               L"WINMERGE.exe \"C:\\work\\old\\list.txt\" \"C:\\work\\new\\list.txt\"");
-    EXPECT_EQ(Line(1, true, dirA, dirB), L"WINMERGE.exe -r \"C:\\work\\old\" \"C:\\work\\new\"");
+    EXPECT_EQ(Line(1, false, dirA, dirB), L"WINMERGE.exe -r \"C:\\work\\old\" \"C:\\work\\new\"");
     for (bool sub : {false, true}) {
         EXPECT_EQ(Line(2, sub, fileA, fileB),
                   L"\"FC\" \"C:\\work\\old\\list.txt\" \"C:\\work\\new\\list.txt\" > diff_tmp.txt");
     }
     const std::array<std::wstring, 3> spaced{L"", L"D:\\Tools\\Win Merge\\WinMergeU.exe", L""};
-    EXPECT_EQ(Line(1, false, fileA, fileA, spaced),
+    EXPECT_EQ(Line(1, true, fileA, fileA, spaced),
               L"D:\\Tools\\Win Merge\\WinMergeU.exe \"C:\\work\\old\\list.txt\" "
               L"\"C:\\work\\old\\list.txt\"");
     EXPECT_EQ(Line(3, false, fileA, fileB), L"<none>");
 }
 
+TEST(CompareCommand, FollowsTheProgramTheToolPathNamesInEitherRow) {
+    // What comes between the tool path and "A" "B", for the program in a row.
+    struct Case { std::wstring tool; std::int16_t row; bool subFlgSet; const wchar_t* between; };
+    const Case cases[] = {
+        {L"WINDIFF.exe", 1, true, L" -D "},
+        {L"C:\\WinMerge\\WinMergeU.exe", 0, false, L" -r "},
+        {L"winmerge", 1, true, L" "},
+        {L"\"C:\\Program Files\\Meld\\Meld.exe\"", 0, true, L" "},
+        {L"MeldConsole.exe --newtab", 1, false, L" "},  // switches of its own stay
+        {L"C:\\VS\\bin\\code.cmd", 0, false, L" --diff "},
+        {L"C:\\tools\\xWinMergeU.exe", 0, true, L" -D "},  // another program: its row's form
+        {L"C:\\tools\\cmp.exe", 1, false, L" -r "},
+        {L"C:\\Program Files\\Meld\\Meld.exe", 0, true, L" -D "},  // program: C:\Program
+    };
+    for (const Case& c : cases) {
+        std::array<std::wstring, 3> tools = kDefaultTools;
+        tools[c.row] = c.tool;
+        EXPECT_EQ(Line(c.row, c.subFlgSet, L"C:\\old", L"C:\\new\\", tools),
+                  c.tool + c.between + L"\"C:\\old\" \"C:\\new\\\\\"");
+    }
+    const std::array<std::wstring, 3> tortoise{L"", L"tortoisemerge", L""};
+    EXPECT_EQ(Line(1, true, L"C:\\a b.txt", L"C:\\new\\", tortoise),
+              L"tortoisemerge /base:\"C:\\a b.txt\" /mine:\"C:\\new\\\\\"");
+    for (auto script : {L"C:\\VS Code\\code.cmd", L"bin\\code.cmd"}) {
+        EXPECT_EQ(ProgramAboveBin(script), std::nullopt) << script;
+    }
+}
+
 TEST(CompareCommand, QuotedArgumentAndDriveRootAreMended) {
     EXPECT_EQ(Line(0, false, L"\"C:\\a b.txt\"", L"C:\\"),
               L"WINDIFF.exe \"C:\\a b.txt\" \"C:\\\\\"");
-    EXPECT_EQ(Line(1, false, L"\\\\server\\share\\\\", L"\"D:\\\""),
+    EXPECT_EQ(Line(1, true, L"\\\\server\\share\\\\", L"\"D:\\\""),
               L"WINMERGE.exe \"\\\\server\\share\\\\\\\\\" \"D:\\\\\"");
     // A quote that does not wrap the whole text, or a control character, can't be a path.
     EXPECT_EQ(Line(0, false, L"\"C:\\a.txt", L"C:\\b.txt"), L"<none>");
@@ -112,7 +140,7 @@ TEST(CompareCommand, EveryToolReceivesExactlyThePickedPaths) {
                 text = expanded;
             }
             auto args = fakes::SplitCommandLine(text);
-            const bool withSwitch = sub && tool != kFcCommand;
+            const bool withSwitch = tool == kWinDiff ? sub : tool == kWinMerge && !sub;
             ASSERT_EQ(args.size(), withSwitch ? 4u : 3u) << text;
             EXPECT_EQ(args[args.size() - 2], first) << text;
             EXPECT_EQ(args[args.size() - 1], second) << text;

@@ -1,6 +1,7 @@
 // Test doubles for the settings store, the start-up procedure and the main window.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <optional>
@@ -112,6 +113,16 @@ class FakePlatform : public StartupPlatform {
             if (file == path) return true;
         }
         return false;
+    }
+    std::vector<std::wstring> folders;
+    std::map<std::wstring, std::uint64_t, std::less<>> writeTimes;  // none: can't be read
+    bool IsFolder(std::wstring_view path) override {
+        if (log) log->push_back(L"look:" + std::wstring(path));
+        return std::find(folders.begin(), folders.end(), path) != folders.end();
+    }
+    std::optional<std::uint64_t> LastWriteTime(std::wstring_view path) override {
+        auto it = writeTimes.find(path);
+        return it == writeTimes.end() ? std::nullopt : std::optional(it->second);
     }
     std::optional<std::wstring> ShortPath(std::wstring_view path) override {
         auto it = shortNames.find(std::wstring(path));

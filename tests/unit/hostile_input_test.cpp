@@ -392,7 +392,7 @@ TEST(HostileArgumentText, ToolReceivesExactlyThePickedPathsOrTheErrorPathIsTaken
                 continue;
             }
             commandLine = *command;
-        } else if (subdirectories) {
+        } else if (tool == kWinDiff ? subdirectories : !subdirectories) {
             expected.push_back(tool == kWinDiff ? L"-D" : L"-r");
         }
         expected.push_back(a);

@@ -108,6 +108,21 @@ TEST_F(MainWindowTest, OptionChoiceIsStoredAndGreysTheBoxForFc) {
     EXPECT_FALSE(window.SelectOption(3));
 }
 
+TEST_F(MainWindowTest, BoxIsGreyedWhileTheSelectedToolIgnoresIt) {
+    fakes::FakePlatform files;
+    files.existingFiles = {L"C:\\Program Files\\Meld\\Meld.exe"};
+    MainWindow shown{store, shared, host, &files};
+    store.Put(L"WinDiffPath", L"C:\\Program Files\\Meld\\Meld.exe");
+    ASSERT_TRUE(shown.ShowModeless());
+    EXPECT_FALSE(shown.Model().checkEnabled);
+    store.Put(L"WinDiffPath", L"WINDIFF.exe");  // confirmed in the tool path dialog
+    ASSERT_TRUE(shown.SetOptionCaptions({L"a", L"b", L"c"}));
+    EXPECT_TRUE(shown.Model().checkEnabled);
+    store.Put(L"WinMergePath", L"TortoiseGitMerge");
+    ASSERT_TRUE(shown.Option1_Click(1));
+    EXPECT_FALSE(shown.Model().checkEnabled);
+}
+
 TEST_F(MainWindowTest, WaitingEndsOnlyWhenFileNameIsCleared) {
     store.Put(L"FileName", L"C:\\a.txt");
     store.Put(L"SubFlg", L"1");

@@ -51,7 +51,7 @@ TEST_F(StartupTest, StoredToolIsSelectedAndWrittenBack) {
 
 TEST_F(StartupTest, SecondStartLaunchesTheToolAndClearsTheFirstPath) {
     store.Put(L"FileName", L"C:\\work\\old");
-    store.Put(L"SubFlg", L"1");
+    store.Put(L"SubFlg", L"");
     store.Put(L"SelectExe", L"1");
     EXPECT_EQ(Start(L"C:\\work\\new"), StartupOutcome::EndProgram);
     ASSERT_EQ(platform.started.size(), 1u);
@@ -219,11 +219,55 @@ TEST(SeveralPaths, OnlyTwoOrMoreAbsolutePathsMakeASeveralPathStart) {
     }
 }
 
+TEST_F(StartupTest, PairsTheToolCantTakeAreRefusedAndTheFirstPickWaitsOn) {
+    store.Put(L"SelectExe", L"1");
+    store.Put(L"WinMergePath", L"C:\\VS Code\\bin\\code.cmd");
+    platform.existingFiles = {L"C:\\VS Code\\bin\\code.cmd", L"C:\\VS Code\\Code.exe"};
+    platform.folders = {L"C:\\dir"};
+    platform.log = platform.pairing.log = &store.log;
+    store.Put(L"FileName", L"C:\\dir");
+    Start(L"C:\\b.txt");
+    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\dir");
+    // The folder is looked at outside the lock.
+    const auto look = std::find(store.log.begin(), store.log.end(), L"look:C:\\dir");
+    EXPECT_EQ(std::find(store.log.begin(), look, L"unlock") + 1, look);
+    store.Put(L"FileName", L"C:\\a.txt");
+    Start(L"C:\\b.txt");
+    // Another script never gets a path that its interpreter would change.
+    store.Put(L"WinMergePath", L"C:\\tools\\diff.CMD");
+    Start(L"C:\\b!.txt C:\\c.txt");
+    EXPECT_EQ(platform.messages, (std::vector<std::wstring>{std::wstring(expected::kFilesOnly),
+                                                            std::wstring(expected::kScriptPath)}));
+    ASSERT_EQ(platform.started.size(), 1u);
+    EXPECT_EQ(platform.started[0].commandLine,
+              L"\"C:\\VS Code\\Code.exe\" --diff \"C:\\a.txt\" \"C:\\b.txt\"");
+
+    // Two at once: the older goes left; equal times keep the order.
+    store.Put(L"SelectExe", L"0");
+    platform.writeTimes = {{L"C:\\b.txt", 200}, {L"C:\\a.txt", 100}, {L"C:\\c.txt", 200}};
+    for (auto pair : {L"C:\\b.txt C:\\a.txt", L"C:\\b.txt C:\\c.txt"}) Start(pair);
+    ASSERT_EQ(platform.started.size(), 3u);
+    EXPECT_EQ(platform.started[1].commandLine, L"WINDIFF.exe \"C:\\a.txt\" \"C:\\b.txt\"");
+    EXPECT_EQ(platform.started[2].commandLine, L"WINDIFF.exe \"C:\\b.txt\" \"C:\\c.txt\"");
+}
+
+TEST_F(StartupTest, SecondStartThatCantRetakeTheLockAfterLookingLeavesFileName) {
+    store.Put(L"SelectExe", L"1");
+    store.Put(L"WinMergePath", L"C:\\VS Code\\bin\\code.cmd");
+    platform.existingFiles = {L"C:\\VS Code\\bin\\code.cmd", L"C:\\VS Code\\Code.exe"};
+    store.Put(L"FileName", L"C:\\a.txt");
+    int acquired = 0;
+    platform.pairing.onAcquire = [&] { platform.pairing.fail = ++acquired == 2; };
+    Start(L"C:\\b.txt");
+    EXPECT_TRUE(ErrorPathTaken());
+    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\a.txt");
+}
+
 constexpr std::wstring_view kOwnPick = L"\"C:\\first pick\"";
 
 TEST_F(StartupTest, PairsPickedTogetherLeaveTheWaitingPickAlone) {
     store.Put(L"FileName", L"\"C:\\first pick\"");
-    store.Put(L"SubFlg", L"1");
+    store.Put(L"SubFlg", L"");
     store.Put(L"SelectExe", L"1");
     EXPECT_EQ(Start(L"\"C:\\my docs\\a b.txt\" D:\\"), StartupOutcome::EndProgram);
     EXPECT_FALSE(window.Model().loaded);

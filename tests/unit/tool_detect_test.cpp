@@ -157,7 +157,7 @@ TEST_F(ToolDetectStartTest, StoredChoicesAreNeverSecondGuessedNorPaidFor) {
     ASSERT_EQ(Main(together), StartupOutcome::EndProgram);
     ASSERT_EQ(platform.started.size(), 1u);
     EXPECT_EQ(platform.started[0].commandLine,
-              L"C:\\WinMerge\\WinMergeU.exe \"C:\\a.txt\" \"D:\\b.txt\"");
+              L"C:\\WinMerge\\WinMergeU.exe -r \"C:\\a.txt\" \"D:\\b.txt\"");
 }
 
 }  // namespace

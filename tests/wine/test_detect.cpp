@@ -126,7 +126,7 @@ TEST(detect, installed_winmerge_is_the_first_tool_and_gets_both_paths) {
     ClickButton(RequireChild(dialog, ids::kPathCommand4));
 
     FakeRecord tool = RunSecondAndReadTool(log);
-    EXPECT_EQ(tool.args, (std::vector<std::wstring>{winMerge.Program(), L"C:\\work\\a.txt",
+    EXPECT_EQ(tool.args, (std::vector<std::wstring>{winMerge.Program(), L"-r", L"C:\\work\\a.txt",
                                                    L"C:\\work\\b.txt"}));
     EXPECT_TRUE(first.process.WaitForExit(5000));
     // Chosen by the option button's own handler; the detected path is not stored.

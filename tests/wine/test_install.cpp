@@ -109,7 +109,8 @@ TEST(install, silent_install_pair_upgrade_and_uninstall) {
     EXPECT_TRUE(pick(second).WaitForExit(10000));
     const std::vector<FakeRecord> records = WaitForFakeRecords(log, 1, 10000);
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].args, (std::vector<std::wstring>{ExePath(L"fake_tool.exe"), first, second}));
+    EXPECT_EQ(records[0].args,
+              (std::vector<std::wstring>{ExePath(L"fake_tool.exe"), L"-r", first, second}));
     EXPECT_TRUE(waiting.WaitForExit(10000));
 
     // Upgrade in place while a first pick waits: silent setup closes it and

@@ -637,8 +637,8 @@ TEST(main_window, acceptance_compare_two_folders_with_winmerge) {
     EXPECT_TRUE(WaitUntil([&] { return !ReadFakeLog(log).empty(); }, 5000));
     const std::vector<FakeRecord> started = ReadFakeLog(log);
     ASSERT_EQ(started.size(), 1u);
-    EXPECT_EQ(started[0].commandLine, FakeTool() + L" -r " + Quoted(a) + L" " + Quoted(b));
-    EXPECT_EQ(started[0].args, (std::vector<std::wstring>{FakeTool(), L"-r", a, b}));
+    EXPECT_EQ(started[0].commandLine, FakeTool() + L" " + Quoted(a) + L" " + Quoted(b));
+    EXPECT_EQ(started[0].args, (std::vector<std::wstring>{FakeTool(), a, b}));
     EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
     EXPECT_EQ(ReadStoredSetting(L"SubFlg"), L"");
     Note("the window went " + Ms(end.FirstAfterSecondMs()) + " after the second pick ended");

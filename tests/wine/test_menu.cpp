@@ -334,7 +334,8 @@ TEST(menu, entry_command_hands_picked_items_to_duomira) {
         EXPECT_TRUE(first.WaitForExit(5000));
         const std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
         ASSERT_EQ(records.size(), 1u);
-        EXPECT_EQ(records[0].args, (std::vector<std::wstring>{ExePath(L"fake_tool.exe"), pair.first, pair.second}));
+        EXPECT_EQ(records[0].args, (std::vector<std::wstring>{ExePath(L"fake_tool.exe"), L"-r",
+                                                              pair.first, pair.second}));
         EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
     }
 }

@@ -194,8 +194,8 @@ TEST(startup, second_start_launches_tool_and_ends_pairing) {
     const std::vector<Case> cases{
         {L"0", L"", L"C:\\work\\old\\list.txt", L"C:\\work\\new\\list.txt", L" "},
         {L"0", L"1", L"C:\\work\\old", L"C:\\work\\new", L" -D "},
-        {L"1", L"", L"C:\\work\\old\\list.txt", L"C:\\work\\new\\list.txt", L" "},
-        {L"1", L"1", L"C:\\work\\old", L"C:\\work\\new", L" -r "},
+        {L"1", L"", L"C:\\work\\old", L"C:\\work\\new", L" -r "},
+        {L"1", L"1", L"C:\\work\\old\\list.txt", L"C:\\work\\new\\list.txt", L" "},
     };
     double slowestEndMs = 0;
     for (const Case& c : cases) {
@@ -363,4 +363,46 @@ TEST(startup, first_start_with_bad_tool_index_ends_by_its_timer) {
     if (!endedAlone) FinishErrorPath(start, box);
     Note("ended " + std::to_string(static_cast<int>(sinceMessage.ElapsedMs())) + " ms after the message appeared");
     EXPECT_EQ(ReadStoredSetting(L"FileName").value_or(L""), L"");
+}
+
+// Other comparison programs, named by the tool path: stand-ins under their names.
+TEST(startup, each_program_named_gets_its_own_line) {
+    const std::wstring dir = TestTempDir(), meld = dir + L"\\Meld.exe";
+    const std::wstring code = dir + L"\\VS Code\\Code.exe";
+    const std::wstring script = MakeDirs(dir + L"\\VS Code\\bin") + L"\\code.cmd";
+    ASSERT_TRUE(WriteFileBytes(script, "@exit /b 1\r\n"));
+    ASSERT_TRUE(CopyFileW(FakeTool().c_str(), meld.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(FakeTool().c_str(), code.c_str(), FALSE));
+    const std::wstring older = dir + L"\\older.txt", newer = dir + L"\\newer.txt";
+    ASSERT_TRUE(WriteFileBytes(older, "old"));
+    Sleep(100);  // well beyond the file system's time step
+    ASSERT_TRUE(WriteFileBytes(newer, "new"));
+    WriteStoredSetting(L"WinDiffPath", meld);
+    WriteStoredSetting(L"WinMergePath", script);
+    WriteStoredSetting(L"SelectExe", L"1");
+    WriteStoredSetting(L"SubFlg", L"1");
+    const std::wstring log = UseFreshFakeLog();
+
+    // Two at once, the newer first: the program in the folder above bin gets
+    // the older on the left.
+    EXPECT_TRUE(StartDuomira(Quoted(newer) + L" " + Quoted(older), dir).WaitForExit(10000));
+    std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].args, (std::vector<std::wstring>{code, L"--diff", older, newer}));
+
+    // Given a folder, VS Code is refused with a message and the first pick
+    // waits on; with Meld chosen, the next pick completes it (without -D).
+    WaitingStart waiting = StartWaiting(Quoted(dir));
+    Process second = StartDuomira(Quoted(older), dir);
+    std::optional<MessageBoxInfo> box = WaitForMessageBox(second.Id(), 10000);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->text, duomira::expected::kFilesOnly);
+    PressMessageBoxOk(box->window);
+    EXPECT_TRUE(second.WaitForExit(5000));
+    WriteStoredSetting(L"SelectExe", L"0");
+    EXPECT_TRUE(StartDuomira(Quoted(older), dir).WaitForExit(10000));
+    EXPECT_TRUE(waiting.process.WaitForExit(5000));
+    records = WaitForFakeRecords(log, 2);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].args, (std::vector<std::wstring>{meld, dir, older}));
 }

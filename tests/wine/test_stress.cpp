@@ -170,8 +170,9 @@ TEST(stress, stored_numbers_of_any_text) {
         }
         EXPECT_TRUE(!outcome.errorPath);
         ASSERT_EQ(outcome.tools.size(), 1u);
-        EXPECT_EQ(outcome.tools[0].args,
-                 (std::vector<std::wstring>{FakeTool(), L"C:\\work\\a.txt", L"C:\\work\\b.txt"}));
+        std::vector<std::wstring> args{FakeTool(), L"C:\\work\\a.txt", L"C:\\work\\b.txt"};
+        if (c.tool == 1) args.insert(args.begin() + 1, L"-r");  // WinMerge's, the box ticked
+        EXPECT_EQ(outcome.tools[0].args, args);
         EXPECT_EQ(ReadStoredSetting(L"DispStyle"), c.style);
     }
 }

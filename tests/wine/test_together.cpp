@@ -98,7 +98,7 @@ TEST(together, two_paths_compared_at_once_waiting_pick_left_alone) {
         std::vector<std::wstring> args;  // what the tool receives after its name
     };
     const std::vector<Case> cases{
-        {L"1", L"1", L"\"C:\\My Documents\\old report.txt\" \"D:\\新しい 資料\\report.txt\"",
+        {L"1", L"", L"\"C:\\My Documents\\old report.txt\" \"D:\\新しい 資料\\report.txt\"",
          {L"-r", L"C:\\My Documents\\old report.txt", L"D:\\新しい 資料\\report.txt"}},
         {L"0", L"", L"C:\\ D:\\", {L"C:\\", L"D:\\"}},  // drive roots, as the shell passes them
     };
@@ -153,7 +153,7 @@ TEST(together, drop_onto_waiting_window) {
     PostDrop(waiting.main, {L"C:\\x y\\one.txt", L"\\\\server\\share\\two"});
     std::vector<FakeRecord> records = WaitForFakeRecords(log, 1);
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].args, (std::vector<std::wstring>{FakeTool(), L"-r", L"C:\\x y\\one.txt",
+    EXPECT_EQ(records[0].args, (std::vector<std::wstring>{FakeTool(), L"C:\\x y\\one.txt",
                                                           L"\\\\server\\share\\two"}));
     EXPECT_TRUE(waiting.process.IsRunning());
     EXPECT_EQ(ReadStoredSetting(L"FileName"), L"\"C:\\first pick\\a.txt\"");
@@ -163,7 +163,7 @@ TEST(together, drop_onto_waiting_window) {
     EXPECT_TRUE(waiting.process.WaitForExit(3000));
     records = WaitForFakeRecords(log, 2);
     ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[1].args, (std::vector<std::wstring>{FakeTool(), L"-r", L"C:\\first pick\\a.txt",
+    EXPECT_EQ(records[1].args, (std::vector<std::wstring>{FakeTool(), L"C:\\first pick\\a.txt",
                                                           L"D:\\second pick"}));
     EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
     EXPECT_EQ(ReadStoredSetting(L"SubFlg"), L"");  // as after any completed pairing
