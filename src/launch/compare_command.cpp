@@ -124,14 +124,22 @@ ComparisonProgram ProgramFor(std::wstring_view program, std::int16_t row) {
     return {row == kWinDiff ? LineForm::WinDiff : LineForm::WinMerge, false};
 }
 
+bool IsBareBinScript(std::wstring_view program) {
+    return std::any_of(std::begin(kBinScripts), std::end(kBinScripts),
+                       [program](const auto& script) { return SameNoCase(program, script.first); });
+}
+
 std::optional<std::wstring> ProgramAboveBin(std::wstring_view program) {
+    // Only a path from a drive's root or a share: any other (bin\..., .\bin\...,
+    // C:bin\...) would name a program by way of the working folder.
+    const bool fromDriveRoot = program.size() >= 3 && program[1] == L':' &&
+                               (program[2] == L'\\' || program[2] == L'/');
+    if (!fromDriveRoot && !program.starts_with(L"\\\\")) return std::nullopt;
     const std::wstring_view fileName = FileNameOf(program);
     std::wstring_view folder = program.substr(0, program.size() - fileName.size());
-    if (folder.empty()) return std::nullopt;
     folder.remove_suffix(1);  // its backslash
     const std::wstring_view bin = FileNameOf(folder);
-    // A bin with no folder above would name a program in the working folder.
-    if (!SameNoCase(bin, L"bin") || bin.size() == folder.size()) return std::nullopt;
+    if (!SameNoCase(bin, L"bin")) return std::nullopt;
     for (const auto& [script, above] : kBinScripts) {
         if (SameNoCase(fileName, script)) {
             return std::wstring(folder.substr(0, folder.size() - bin.size())) + std::wstring(above);
@@ -141,6 +149,10 @@ std::optional<std::wstring> ProgramAboveBin(std::wstring_view program) {
 }
 
 bool IsCommandScript(std::wstring_view program) {
+    // The system drops trailing dots and blanks from a name: "x.cmd. " runs x.cmd.
+    while (!program.empty() && (program.back() == L'.' || IsBlank(program.back()))) {
+        program.remove_suffix(1);
+    }
     return EndsWithNoCase(program, L".bat") || EndsWithNoCase(program, L".cmd");
 }
 

@@ -60,11 +60,15 @@ struct ComparisonProgram {
 ComparisonProgram ProgramFor(std::wstring_view program, std::int16_t row);
 
 // VS Code's command scripts (bin\code.cmd and the like) run the program in
-// the folder above bin: that program's path, for a script of theirs; nullopt
-// for any other program.
+// the folder above bin: that program's path, for a script of theirs named
+// from a drive's root or a share; nullopt for any other program or path.
 std::optional<std::wstring> ProgramAboveBin(std::wstring_view program);
 
-// Whether a program is a command script, which runs through the command interpreter.
+// Whether a program is one of those scripts named bare, as found on PATH.
+bool IsBareBinScript(std::wstring_view program);
+
+// Whether a program is a command script, which runs through the command
+// interpreter (trailing dots and blanks, which the system drops, left out).
 bool IsCommandScript(std::wstring_view program);
 
 // Whether the command interpreter would change a path given to a script even

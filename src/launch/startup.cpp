@@ -70,8 +70,9 @@ struct ChosenTool {
 };
 
 // Reads the stored tool paths and finds the chosen tool's program. VS Code's
-// bin\code.cmd is replaced by the program it runs, so that no command
-// interpreter comes between the tool and the paths.
+// bin\code.cmd, named by its path or bare as found on PATH, is replaced by the
+// program it runs, so that no command interpreter comes between the tool and
+// the paths.
 std::optional<ChosenTool> ChooseTool(StartupContext& context, std::int16_t toolIndex) {
     ChosenTool tool{toolIndex, {}, {LineForm::WinDiff, false}, false};
     for (int i = 0; i < kToolCount; ++i) {
@@ -84,7 +85,11 @@ std::optional<ChosenTool> ChooseTool(StartupContext& context, std::int16_t toolI
     if (toolIndex == kFcCommand) return tool;
     std::wstring& text = tool.paths[toolIndex];
     text = ProgramText(context.platform, std::move(text));
-    auto above = ProgramAboveBin(ProgramPart(text));
+    const std::wstring_view program = ProgramPart(text);
+    // Only such a script is looked for: other bare names cost no search here.
+    auto found = IsBareBinScript(program) ? context.platform.FindBareProgram(program)
+                                          : std::nullopt;
+    auto above = ProgramAboveBin(found ? *found : program);
     if (above && context.platform.IsExistingFile(*above)) {
         const std::wstring_view rest = ArgumentText(text);
         text = L"\"" + *above + L"\"" + (rest.empty() ? L"" : L" ") + std::wstring(rest);
@@ -291,6 +296,9 @@ Flow RunNormalFlow(StartupContext& context, std::wstring_view argument,
         // first pick waiting for another partner.
         decision.Release();
         if (auto refusal = Refusal(context.platform, *tool, *fileName, argument)) {
+            // The hidden window's timer ticks under the message: it must not
+            // end this start, or reset SubFlg, when the first pick goes.
+            context.mainWindow.StopWatching();
             context.platform.ShowMessage(*refusal);
             return Flow::Ended;
         }

@@ -38,6 +38,9 @@ class MainWindowApi {
     virtual bool SelectOption(std::int16_t index) = 0;
     virtual bool SetFirstPath(std::wstring_view path) = 0;  // Label2's caption
     virtual bool ShowModeless() = 0;
+    // For a start that ends after a message: its window's timer no longer acts
+    // on FileName, which holds no pick of this start's.
+    virtual void StopWatching() = 0;
 };
 
 // The tool path dialog, shown modal: returns when it has been hidden or closed.
@@ -124,6 +127,9 @@ class StartupPlatform : public ScriptEncoder {
     // When an existing file or folder was last written, in the system's file
     // time units; nullopt when that can't be read.
     virtual std::optional<std::uint64_t> LastWriteTime(std::wstring_view path) = 0;
+    // The file that the program search finds for a bare program name, never
+    // in the working folder; nullopt when there is none.
+    virtual std::optional<std::wstring> FindBareProgram(std::wstring_view name) = 0;
     // The 8.3 short name of an existing item, when the system keeps one.
     virtual std::optional<std::wstring> ShortPath(std::wstring_view path) = 0;
     // A message box with the program's title, an OK button and no icon.

@@ -146,6 +146,7 @@ bool MainWindow::Form_QueryUnload() {
 }
 
 bool MainWindow::WatchFileName() {
+    if (!watching_) return true;
     auto fileName = ReadSetting(store_, SettingKey::FileName);
     if (!fileName) return false;
     // The wait is over once FileName no longer holds this instance's own pick:

@@ -94,6 +94,7 @@ class MainWindow : public MainWindowApi {
     bool SelectOption(std::int16_t index) override;
     bool SetFirstPath(std::wstring_view path) override;
     bool ShowModeless() override;
+    void StopWatching() override { watching_ = false; }
 
     // Event handlers. A false return is a failure nothing here handles.
     bool Image1_Click() { return ChangeStyle(); }
@@ -124,6 +125,7 @@ class MainWindow : public MainWindowApi {
     // Left and top at the screen's top-right corner, for the current outer size.
     void PlaceAtTopRight();
 
+    bool watching_ = true;  // WatchFileName acts on what it finds
     SettingsBackend& store_;
     SharedVariables& shared_;
     MainWindowHost& host_;

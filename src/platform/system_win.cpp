@@ -205,6 +205,10 @@ std::optional<std::uint64_t> Win32StartupPlatform::LastWriteTime(std::wstring_vi
            data.ftLastWriteTime.dwLowDateTime;
 }
 
+std::optional<std::wstring> Win32StartupPlatform::FindBareProgram(std::wstring_view name) {
+    return FindProgramOutsideWorkingDirectory(name);
+}
+
 std::optional<std::wstring> Win32StartupPlatform::ShortPath(std::wstring_view path) {
     const std::wstring longPath(path);
     DWORD size = GetShortPathNameW(longPath.c_str(), nullptr, 0);

@@ -17,6 +17,7 @@ class Win32StartupPlatform : public StartupPlatform {
     bool IsExistingFile(std::wstring_view path) override;
     bool IsFolder(std::wstring_view path) override;
     std::optional<std::uint64_t> LastWriteTime(std::wstring_view path) override;
+    std::optional<std::wstring> FindBareProgram(std::wstring_view name) override;
     std::optional<std::wstring> ShortPath(std::wstring_view path) override;
     void ShowMessage(std::wstring_view text) override;
 

@@ -46,6 +46,10 @@ TEST(CompareCommand, FollowsTheProgramTheToolPathNamesInEitherRow) {
         {L"\"C:\\Program Files\\Meld\\Meld.exe\"", 0, true, L" "},
         {L"MeldConsole.exe --newtab", 1, false, L" "},  // switches of its own stay
         {L"C:\\VS\\bin\\code.cmd", 0, false, L" --diff "},
+        {L"BCompare.exe", 0, true, L" "}, {L"BComp.com", 1, false, L" "},
+        {L"kdiff3.exe", 0, true, L" "}, {L"p4merge.exe", 1, false, L" "},
+        {L"VSCodium.exe", 1, true, L" --diff "},
+        {L"\"C:\\VS\\Code - Insiders.exe\"", 0, false, L" --diff "},
         {L"C:\\tools\\xWinMergeU.exe", 0, true, L" -D "},  // another program: its row's form
         {L"C:\\tools\\cmp.exe", 1, false, L" -r "},
         {L"C:\\Program Files\\Meld\\Meld.exe", 0, true, L" -D "},  // program: C:\Program
@@ -56,12 +60,19 @@ TEST(CompareCommand, FollowsTheProgramTheToolPathNamesInEitherRow) {
         EXPECT_EQ(Line(c.row, c.subFlgSet, L"C:\\old", L"C:\\new\\", tools),
                   c.tool + c.between + L"\"C:\\old\" \"C:\\new\\\\\"");
     }
-    const std::array<std::wstring, 3> tortoise{L"", L"tortoisemerge", L""};
-    EXPECT_EQ(Line(1, true, L"C:\\a b.txt", L"C:\\new\\", tortoise),
-              L"tortoisemerge /base:\"C:\\a b.txt\" /mine:\"C:\\new\\\\\"");
-    for (auto script : {L"C:\\VS Code\\code.cmd", L"bin\\code.cmd"}) {
+    for (std::wstring tool : {L"tortoisemerge", L"C:\\Git\\TortoiseGitMerge.exe"}) {
+        EXPECT_EQ(Line(1, true, L"C:\\a b.txt", L"C:\\new\\", {L"", tool, L""}),
+                  tool + L" /base:\"C:\\a b.txt\" /mine:\"C:\\new\\\\\"");
+    }
+    for (auto files : {L"TortoiseMerge.exe", L"TortoiseGitMerge", L"p4merge.exe", L"code.cmd"}) {
+        EXPECT_TRUE(ProgramFor(files, 0).filesOnly) << files;
+    }
+    // Only a script named from a drive's root or a share: never by way of the working folder.
+    for (auto script : {L"C:\\VS Code\\code.cmd", L"bin\\code.cmd", L".\\bin\\code.cmd",
+                        L"..\\bin\\code.cmd", L"C:bin\\code.cmd"}) {
         EXPECT_EQ(ProgramAboveBin(script), std::nullopt) << script;
     }
+    EXPECT_EQ(ProgramAboveBin(L"\\\\srv\\vs\\bin\\Codium.cmd"), L"\\\\srv\\vs\\VSCodium.exe");
 }
 
 TEST(CompareCommand, QuotedArgumentAndDriveRootAreMended) {

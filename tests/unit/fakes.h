@@ -116,13 +116,20 @@ class FakePlatform : public StartupPlatform {
     }
     std::vector<std::wstring> folders;
     std::map<std::wstring, std::uint64_t, std::less<>> writeTimes;  // none: can't be read
+    std::function<void()> onLook;  // what other starts do while an item is looked at
     bool IsFolder(std::wstring_view path) override {
         if (log) log->push_back(L"look:" + std::wstring(path));
+        if (onLook) onLook();
         return std::find(folders.begin(), folders.end(), path) != folders.end();
     }
     std::optional<std::uint64_t> LastWriteTime(std::wstring_view path) override {
         auto it = writeTimes.find(path);
         return it == writeTimes.end() ? std::nullopt : std::optional(it->second);
+    }
+    std::map<std::wstring, std::wstring, std::less<>> onPath;  // bare name: the file found
+    std::optional<std::wstring> FindBareProgram(std::wstring_view name) override {
+        auto it = onPath.find(name);
+        return it == onPath.end() ? std::nullopt : std::optional(it->second);
     }
     std::optional<std::wstring> ShortPath(std::wstring_view path) override {
         auto it = shortNames.find(std::wstring(path));

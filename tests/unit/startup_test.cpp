@@ -231,24 +231,65 @@ TEST_F(StartupTest, PairsTheToolCantTakeAreRefusedAndTheFirstPickWaitsOn) {
     // The folder is looked at outside the lock.
     const auto look = std::find(store.log.begin(), store.log.end(), L"look:C:\\dir");
     EXPECT_EQ(std::find(store.log.begin(), look, L"unlock") + 1, look);
+    // Its hidden window neither ends it under the message nor resets SubFlg.
+    store.Put(L"FileName", L"");
+    ASSERT_TRUE(window.Timer1_Timer());
+    EXPECT_FALSE(host.ended);
+    platform.onPath = {{L"code.cmd", L"C:\\VS Code\\bin\\code.cmd"}};
+    for (auto named : {L"C:\\VS Code\\bin\\code.cmd", L"code.cmd"}) {  // bare: as on PATH
+        store.Put(L"WinMergePath", named);
+        store.Put(L"FileName", L"C:\\a.txt");
+        Start(L"C:\\b.txt");
+    }
+    // A drop is refused alike; one whose pick was taken meanwhile starts nothing.
+    StartupContext context{store, shared, platform, window, dialog};
     store.Put(L"FileName", L"C:\\a.txt");
-    Start(L"C:\\b.txt");
+    DropItems(context, L"C:\\a.txt", {L"C:\\dir"});
+    platform.onLook = [&] { store.Put(L"FileName", L"C:\\next.txt"); };
+    DropItems(context, L"C:\\a.txt", {L"C:\\b.txt"});
+    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\next.txt");
+    platform.onLook = nullptr;
     // Another script never gets a path that its interpreter would change.
-    store.Put(L"WinMergePath", L"C:\\tools\\diff.CMD");
-    Start(L"C:\\b!.txt C:\\c.txt");
-    EXPECT_EQ(platform.messages, (std::vector<std::wstring>{std::wstring(expected::kFilesOnly),
-                                                            std::wstring(expected::kScriptPath)}));
-    ASSERT_EQ(platform.started.size(), 1u);
-    EXPECT_EQ(platform.started[0].commandLine,
-              L"\"C:\\VS Code\\Code.exe\" --diff \"C:\\a.txt\" \"C:\\b.txt\"");
+    store.Put(L"WinMergePath", L"\"C:\\tools\\diff.CMD. \"");  // the system drops ". "
+    for (auto pair : {L"C:\\b!.txt C:\\c.txt", L"C:\\c.txt C:\\100%.txt"}) Start(pair);
+    const std::wstring filesOnly(expected::kFilesOnly), scriptPath(expected::kScriptPath);
+    EXPECT_EQ(platform.messages,
+              (std::vector<std::wstring>{filesOnly, filesOnly, scriptPath, scriptPath}));
+    ASSERT_EQ(platform.started.size(), 2u);
+    for (const auto& started : platform.started) {
+        EXPECT_EQ(started.commandLine,
+                  L"\"C:\\VS Code\\Code.exe\" --diff \"C:\\a.txt\" \"C:\\b.txt\"");
+    }
 
     // Two at once: the older goes left; equal times keep the order.
     store.Put(L"SelectExe", L"0");
     platform.writeTimes = {{L"C:\\b.txt", 200}, {L"C:\\a.txt", 100}, {L"C:\\c.txt", 200}};
     for (auto pair : {L"C:\\b.txt C:\\a.txt", L"C:\\b.txt C:\\c.txt"}) Start(pair);
-    ASSERT_EQ(platform.started.size(), 3u);
-    EXPECT_EQ(platform.started[1].commandLine, L"WINDIFF.exe \"C:\\a.txt\" \"C:\\b.txt\"");
-    EXPECT_EQ(platform.started[2].commandLine, L"WINDIFF.exe \"C:\\b.txt\" \"C:\\c.txt\"");
+    ASSERT_EQ(platform.started.size(), 4u);
+    EXPECT_EQ(platform.started[2].commandLine, L"WINDIFF.exe \"C:\\a.txt\" \"C:\\b.txt\"");
+    EXPECT_EQ(platform.started[3].commandLine, L"WINDIFF.exe \"C:\\b.txt\" \"C:\\c.txt\"");
+}
+
+TEST_F(StartupTest, FileNameIsReadAgainAfterThePairWasLookedAtWithoutTheLock) {
+    // What another start made of FileName meanwhile: what this start does.
+    store.Put(L"SelectExe", L"1");
+    store.Put(L"WinMergePath", L"p4merge.exe");
+    platform.folders = {L"C:\\dir"};
+    struct Case { const wchar_t* meanwhile; const wchar_t* started; const wchar_t* after; };
+    const Case cases[] = {
+        {L"C:\\a.txt", L"p4merge.exe \"C:\\a.txt\" \"C:\\b.txt\"", L""},
+        {L"C:\\x.txt", L"p4merge.exe \"C:\\x.txt\" \"C:\\b.txt\"", L""},
+        {L"C:\\dir", L"", L"C:\\dir"},  // another pick is looked at too
+        {L"", L"", L"C:\\b.txt"},        // taken: this start is the first pick
+    };
+    for (const Case& c : cases) {
+        store.Put(L"FileName", L"C:\\a.txt");
+        platform.started.clear();
+        platform.onLook = [&] { store.Put(L"FileName", c.meanwhile); };
+        Start(L"C:\\b.txt");
+        EXPECT_EQ(platform.started.empty() ? L"" : platform.started[0].commandLine, c.started);
+        EXPECT_EQ(store.Stored(L"FileName"), c.after);
+    }
 }
 
 TEST_F(StartupTest, SecondStartThatCantRetakeTheLockAfterLookingLeavesFileName) {
