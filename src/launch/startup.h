@@ -32,6 +32,9 @@ class MainWindowApi {
     virtual bool SelectOption(std::int16_t index) = 0;
     virtual bool SetFirstPath(std::wstring_view path) = 0;  // Label2's caption
     virtual bool ShowModeless() = 0;
+    // This start will show the window: what showing it needs loads now, while
+    // other work of the start runs on another thread.
+    virtual void PrepareToShow() = 0;
 };
 
 // The tool path dialog, shown modal: returns when it has been hidden or closed.

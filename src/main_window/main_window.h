@@ -58,6 +58,8 @@ class MainWindowHost {
     virtual bool Show(const MainWindowModel& model) = 0;
     // Ends the process at once; no close handling runs.
     virtual void EndProgram() = 0;
+    // Begins loading what Show needs, without waiting for it.
+    virtual void PrepareToShow() = 0;
 };
 
 class MainWindow : public MainWindowApi {
@@ -76,6 +78,7 @@ class MainWindow : public MainWindowApi {
     bool SelectOption(std::int16_t index) override;
     bool SetFirstPath(std::wstring_view path) override;
     bool ShowModeless() override;
+    void PrepareToShow() override { host_.PrepareToShow(); }
 
     // Event handlers. A false return is a failure nothing here handles.
     bool Image1_Click() { return ChangeStyle(); }

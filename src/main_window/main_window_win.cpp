@@ -78,6 +78,13 @@ void CALLBACK Win32MainWindow::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
 
 void Win32MainWindow::EndProgram() { duomira::EndProgram(); }
 
+void Win32MainWindow::PrepareToShow() {
+    // user32 and gdi32 load on this thread. Not the common controls: their
+    // thread would hold the loader lock while this one binds the window
+    // functions it calls before the window is made.
+    SystemDpi();
+}
+
 void Win32MainWindow::PlaceWindow(const MainWindowModel& model) {
     const RECT wanted = OuterRect(model, WindowDpi(Hwnd()));
     RECT current{};
