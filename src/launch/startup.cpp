@@ -187,23 +187,20 @@ Flow RunNormalFlow(StartupContext& context, std::wstring_view argument,
 
     if (argument.empty()) return Flow::Ended;
 
-    // A first start with no tool ever chosen selects the one that is
-    // installed. The search for the tools' programs runs on a thread of its
-    // own while the window system starts here; both take a while.
-    const bool chooseInstalled = selectExeAbsent && fileName->empty() && context.probe;
-    std::optional<ToolSearchAhead> search;
-    if (chooseInstalled) {
-        search.emplace(*context.probe);
-        context.mainWindow.PrepareToShow();
-    }
-
     auto style = ToInt16(*dispStyle);
     if (!style) return Flow::Failed;
     context.shared.NextStyle = *style;
     if (!context.mainWindow.ChangeStyle()) return Flow::Failed;
 
     auto toolIndex = ToInt16(*selectExe);
-    if (chooseInstalled) toolIndex = FirstToolIndex(context.store, *context.probe, &*search);
+    if (selectExeAbsent && fileName->empty() && context.probe) {
+        // A first start with no tool ever chosen: the one that is installed.
+        // The search for the tools' programs runs on a thread of its own
+        // while the window system loads here; each takes a while.
+        ToolSearchAhead search(*context.probe);
+        context.mainWindow.PrepareToShow();
+        toolIndex = FirstToolIndex(context.store, *context.probe, &search);
+    }
     if (!toolIndex || !context.mainWindow.SelectOption(*toolIndex)) return Flow::Failed;
 
     if (fileName->empty()) {

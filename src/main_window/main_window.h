@@ -58,7 +58,7 @@ class MainWindowHost {
     virtual bool Show(const MainWindowModel& model) = 0;
     // Ends the process at once; no close handling runs.
     virtual void EndProgram() = 0;
-    // Begins loading what Show needs, without waiting for it.
+    // Loads ahead what Show needs first (the window system's DLLs).
     virtual void PrepareToShow() = 0;
 };
 
