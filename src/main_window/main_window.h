@@ -58,6 +58,8 @@ class MainWindowHost {
     virtual bool Show(const MainWindowModel& model) = 0;
     // Ends the process at once; no close handling runs.
     virtual void EndProgram() = 0;
+    // Loads ahead what Show needs first (the window system's DLLs).
+    virtual void PrepareToShow() = 0;
 };
 
 class MainWindow : public MainWindowApi {
@@ -80,6 +82,7 @@ class MainWindow : public MainWindowApi {
     bool SetFirstPath(std::wstring_view path) override;
     bool ShowModeless() override;
     void StopWatching() override { watching_ = false; }
+    void PrepareToShow() override { host_.PrepareToShow(); }
 
     // Event handlers. A false return is a failure nothing here handles.
     bool Image1_Click() { return ChangeStyle(); }

@@ -79,6 +79,13 @@ void CALLBACK Win32MainWindow::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
 
 void Win32MainWindow::EndProgram() { duomira::EndProgram(); }
 
+void Win32MainWindow::PrepareToShow() {
+    // user32 and gdi32 load on this thread. Not the common controls: while
+    // their thread loads them, each first call of a window function here
+    // waits for it, and the start still holds the pairing lock.
+    SystemDpi();
+}
+
 void Win32MainWindow::PlaceWindow(const MainWindowModel& model) {
     const RECT wanted = OuterRect(model, WindowDpi(Hwnd()));
     RECT current{};

@@ -34,6 +34,7 @@ class Win32MainWindow : public Window, public MainWindowHost {
     void Sync(const MainWindowModel& model) override;
     bool Show(const MainWindowModel& model) override;
     void EndProgram() override;
+    void PrepareToShow() override;
 
   protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

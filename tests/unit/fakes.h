@@ -161,6 +161,9 @@ class FakeHost : public MainWindowHost {
         return shown = true;
     }
     void EndProgram() override { ended = true; }
+    void PrepareToShow() override {
+        if (log) log->push_back(L"prepare");
+    }
 };
 
 class FakePathDialog : public PathDialogApi {
