@@ -281,7 +281,11 @@ Flow RunNormalFlow(StartupContext& context, std::wstring_view argument,
     auto toolIndex = ToInt16(*selectExe);
     if (selectExeAbsent && fileName->empty() && context.probe) {
         // A first start with no tool ever chosen: the one that is installed.
-        toolIndex = FirstToolIndex(context.store, *context.probe);
+        // The search for the tools' programs runs on a thread of its own
+        // while the window system loads here; each takes a while.
+        ToolSearchAhead search(*context.probe);
+        context.mainWindow.PrepareToShow();
+        toolIndex = FirstToolIndex(context.store, *context.probe, &search);
     }
     if (!toolIndex || !context.mainWindow.SelectOption(*toolIndex)) return Flow::Failed;
 

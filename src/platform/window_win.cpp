@@ -129,6 +129,10 @@ void StartWindowSystem() {
     WindowSystemStart& start = TheWindowSystemStart();
     if (start.started) return;
     start.started = true;
+    // user32 and gdi32 load on this thread first: under Wine, a start whose
+    // loader thread loaded user32 while this thread called into it hung in
+    // the DLL loader's lock.
+    SystemDpi();
     // The common controls take about as long to load as the first window
     // takes to create, so they load on a thread of their own meanwhile (and
     // WaitForCommonControls must come before any control is made).

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <tuple>
@@ -158,6 +159,22 @@ TEST_F(ToolDetectStartTest, StoredChoicesAreNeverSecondGuessedNorPaidFor) {
     ASSERT_EQ(platform.started.size(), 1u);
     EXPECT_EQ(platform.started[0].commandLine,
               L"C:\\WinMerge\\WinMergeU.exe -r \"C:\\a.txt\" \"D:\\b.txt\"");
+}
+
+TEST_F(ToolDetectStartTest, FirstUseSearchesWhileTheWindowSystemLoads) {
+    FakeProbe probe;  // only WinMerge is installed
+    probe.registry[{kMachine, k64, kUninstall, L"InstallLocation"}] = L"C:\\WinMerge\\";
+    probe.files.insert(L"C:\\WinMerge\\WinMergeU.exe");
+    host.log = &store.log;
+    ASSERT_EQ(Start(L"C:\\a.txt", &probe), StartupOutcome::RunMessageLoop);
+    EXPECT_EQ(window.Model().selectedOption, 1);
+    EXPECT_EQ(store.Stored(L"SelectExe"), L"1");
+    EXPECT_EQ(std::count(store.log.begin(), store.log.end(), L"prepare"), 1);
+    // With a tool chosen there is nothing to search for, nor to load ahead.
+    store.Put(L"FileName", L"");
+    store.log.clear();
+    ASSERT_EQ(Start(L"C:\\b.txt", &probe), StartupOutcome::RunMessageLoop);
+    EXPECT_EQ(std::count(store.log.begin(), store.log.end(), L"prepare"), 0);
 }
 
 }  // namespace
