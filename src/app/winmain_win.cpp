@@ -11,6 +11,7 @@
 #include "platform/registry_store_win.h"
 #include "platform/registry_watch_win.h"
 #include "platform/system_win.h"
+#include "platform/trace_win.h"
 #include "platform/window_win.h"
 
 namespace duomira {
@@ -22,14 +23,19 @@ void OnSettingsChanged(void* context) {
 
 // The message loop of a waiting instance: dispatches window messages, and
 // calls onChange(context) whenever the watch's event is signalled. Returns
-// at WM_QUIT.
-int RunMessageLoop(SettingsKeyWatch* watch, void (*onChange)(void*), void* context) {
+// true at WM_QUIT, false when waiting for messages failed.
+bool RunMessageLoop(SettingsKeyWatch* watch, void (*onChange)(void*), void* context) {
     StartWindowSystem();
     HANDLE event = watch ? watch->Event() : nullptr;
     for (;;) {
         if (event) {
             const DWORD wait =
                 MsgWaitForMultipleObjectsEx(1, &event, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            if (wait == WAIT_FAILED) {
+                TraceFailure(L"MsgWaitForMultipleObjectsEx", L"the waiting window's messages",
+                             GetLastError());
+                return false;
+            }
             if (wait == WAIT_OBJECT_0) {
                 if (!watch->Rearm()) event = nullptr;  // the timer alone watches from now on
                 onChange(context);
@@ -39,7 +45,7 @@ int RunMessageLoop(SettingsKeyWatch* watch, void (*onChange)(void*), void* conte
         MSG msg;
         // Everything queued is handled before the next wait.
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+            if (msg.message == WM_QUIT) return true;
             // Tab and arrow keys move between the controls of the active window
             // (thread messages, such as Timer1's ticks, belong to no window).
             if (msg.hwnd) {
@@ -49,8 +55,9 @@ int RunMessageLoop(SettingsKeyWatch* watch, void (*onChange)(void*), void* conte
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
-        if (!event) {
-            if (!WaitMessage()) return 0;
+        if (!event && !WaitMessage()) {
+            TraceFailure(L"WaitMessage", L"the waiting window's messages", GetLastError());
+            return false;
         }
     }
 }
@@ -68,17 +75,8 @@ int Run() {
     mainWindow.onHelp = [&helpWindow] { helpWindow.Open(); };
 
     StartupContext context{store, shared, platform, mainWindow.Logic(), pathDialog, &probe};
-    // A drop that completes the pair clears FileName: the window ends at once.
-    // The window stays usable while a drop's message is up; a drop made then
-    // is ignored, so that one drop's outcome never lands inside another's.
-    bool dropping = false;
-    mainWindow.onDrop = [&context, &mainWindow, &dropping](const std::vector<std::wstring>& paths) {
-        if (dropping) return;
-        dropping = true;
-        DropItems(context, mainWindow.Logic().Model().firstPath, paths);
-        dropping = false;
-        OnSettingsChanged(&mainWindow.Logic());
-    };
+    // Drops onto the waiting window, and its end, pair through the start-up's lock.
+    mainWindow.Logic().Connect(context);
     if (Main(context) == StartupOutcome::EndProgram) EndProgram();
 
     // The waiting instance ends as soon as FileName is cleared: a watch on the
@@ -86,7 +84,11 @@ int Run() {
     SettingsKeyWatch watch;
     const bool watching = watch.Start();
     OnSettingsChanged(&mainWindow.Logic());  // a change before the watch was armed
-    RunMessageLoop(watching ? &watch : nullptr, &OnSettingsChanged, &mainWindow.Logic());
+    if (!RunMessageLoop(watching ? &watch : nullptr, &OnSettingsChanged, &mainWindow.Logic())) {
+        // Nothing can be waited for any more: end as closing the window does,
+        // so that the waiting pick is not left behind.
+        if (!mainWindow.Logic().Form_QueryUnload()) FailUnhandled();
+    }
     EndProgram();
 }
 

@@ -36,4 +36,10 @@ FcScriptFrame FcScriptAround() {
     return frame;
 }
 
+std::wstring ScriptSearchPath(std::wstring_view path, std::wstring_view workingFolder) {
+    std::wstring entry(workingFolder);
+    if (entry.find(L';') != std::wstring::npos) entry = L"\"" + entry + L"\"";
+    return path.empty() ? entry : std::wstring(path) + L";" + entry;
+}
+
 }  // namespace duomira

@@ -15,4 +15,9 @@ struct FcScriptFrame {
 };
 FcScriptFrame FcScriptAround();
 
+// The PATH of the script's environment: path with the working folder added as
+// its last entry, where the script finds its report, which it opens by name.
+// A folder with ";" in its name is quoted, or it would split into two entries.
+std::wstring ScriptSearchPath(std::wstring_view path, std::wstring_view workingFolder);
+
 }  // namespace duomira

@@ -129,7 +129,13 @@ bool LaunchComparison(StartupContext& context, const ChosenTool& tool, bool subF
     return line && context.platform.StartProcess(*line, kShowNormal);
 }
 
-enum class Flow { Failed, Ended, Waiting };
+enum class Flow {
+    Failed,     // the error path: message, tool path dialog, the pick in play dropped
+    NoLock,     // the pairing lock could not be had: FileName is left as it is
+    PickTaken,  // a drop onto a window whose pick was already taken: nothing to do
+    Ended,
+    Waiting,
+};
 
 // The second pick completes the pair: the chosen tool gets the first pick
 // recorded in FileName and this one, then FileName is cleared. A second start
@@ -196,13 +202,13 @@ Flow CompareTogether(StartupContext& context, const std::vector<std::wstring>& p
 // return, before any message is shown.
 Flow DropSecondPick(StartupContext& context, std::wstring_view ownPick, std::wstring_view path) {
     if (path.empty()) return Flow::Failed;  // its name could not be read
-    PairingDecision decision(context.platform.Pairing());
-    if (!decision.Held()) return Flow::Failed;
+    PairingDecision decision(context.platform.Pairing(), kStartPairingWaitMs);
+    if (!decision.Held()) return Flow::NoLock;
     auto fileName = ReadSetting(context.store, SettingKey::FileName);
     if (!fileName) return Flow::Failed;
     // Already paired, the window is ending: FileName is empty, or already
     // holds the next start's first pick, which is not this window's to pair.
-    if (fileName->empty() || (!ownPick.empty() && *fileName != ownPick)) return Flow::Ended;
+    if (fileName->empty() || (!ownPick.empty() && *fileName != ownPick)) return Flow::PickTaken;
     auto subFlg = ReadSetting(context.store, SettingKey::SubFlg);
     if (!subFlg) return Flow::Failed;
     auto toolIndex = StoredToolIndex(context);
@@ -218,7 +224,7 @@ Flow DropSecondPick(StartupContext& context, std::wstring_view ownPick, std::wst
             context.platform.ShowMessage(*refusal);
             return Flow::Ended;
         }
-        if (!decision.Acquire()) return Flow::Failed;
+        if (!decision.Acquire()) return Flow::NoLock;
         auto again = ReadSetting(context.store, SettingKey::FileName);
         if (!again) return Flow::Failed;
         if (*again != *fileName) return Flow::Ended;
@@ -235,9 +241,11 @@ void ReportPathError(StartupContext& context) {
 
 // The error path drops the pick that was in play (nullopt: not known) once
 // the user has closed the dialog. By then a partner may have taken that pick
-// and the next start recorded its own in FileName, which stays.
+// and the next start recorded its own in FileName, which stays. Without the
+// lock FileName stays too: another start may be deciding on it.
 void DropPick(StartupContext& context, const std::optional<std::wstring>& pick) {
-    PairingDecision decision(context.platform.Pairing());
+    PairingDecision decision(context.platform.Pairing(), kStartPairingWaitMs);
+    if (!decision.Held()) return;
     if (pick) {
         auto fileName = ReadSetting(context.store, SettingKey::FileName);
         if (fileName && !fileName->empty() && *fileName != *pick) return;
@@ -251,8 +259,8 @@ Flow RunNormalFlow(StartupContext& context, std::wstring_view argument,
 
     // From the read of FileName to the write of the decision, no other start
     // may read or write it; the lock is let go before any window is shown.
-    PairingDecision decision(context.platform.Pairing());
-    if (!decision.Held()) return Flow::Failed;
+    PairingDecision decision(context.platform.Pairing(), kStartPairingWaitMs);
+    if (!decision.Held()) return Flow::NoLock;
 
     auto fileName = ReadSetting(context.store, SettingKey::FileName);
     if (!fileName) return Flow::Failed;
@@ -264,8 +272,6 @@ Flow RunNormalFlow(StartupContext& context, std::wstring_view argument,
     bool selectExeAbsent = false;
     auto selectExe = ReadSetting(context.store, SettingKey::SelectExe, selectExeAbsent);
     if (!selectExe) return Flow::Failed;
-
-    if (argument.empty()) return Flow::Ended;
 
     auto style = ToInt16(*dispStyle);
     if (!style) return Flow::Failed;
@@ -301,7 +307,7 @@ Flow RunNormalFlow(StartupContext& context, std::wstring_view argument,
             return Flow::Ended;
         }
         lookedAt = *fileName;
-        if (!decision.Acquire()) return Flow::Failed;
+        if (!decision.Acquire()) return Flow::NoLock;
         fileName = ReadSetting(context.store, SettingKey::FileName);
         if (!fileName) return Flow::Failed;
         pick = fileName->empty() ? std::wstring(argument) : *fileName;
@@ -348,6 +354,9 @@ std::optional<std::int16_t> ToInt16(std::wstring_view text) {
 StartupOutcome Main(StartupContext& context) {
     const std::wstring commandLine = context.platform.CommandLine();
     const std::wstring_view argument = ArgumentText(commandLine);
+    // Nothing to pick: the start ends before anything else, without the lock,
+    // a read, a window or a write.
+    if (argument.empty()) return StartupOutcome::EndProgram;
     const std::vector<std::wstring> together = SeveralPaths(argument);
     if (!together.empty()) {
         if (CompareTogether(context, together) == Flow::Failed) ReportPathError(context);
@@ -357,30 +366,46 @@ StartupOutcome Main(StartupContext& context) {
     switch (RunNormalFlow(context, argument, pick)) {
     case Flow::Waiting:
         return StartupOutcome::RunMessageLoop;
-    case Flow::Ended:
-        return StartupOutcome::EndProgram;
     case Flow::Failed:
+        // Error path: tell the user, let them correct the tool paths, drop the pick.
+        ReportPathError(context);
+        DropPick(context, pick);
+        return StartupOutcome::EndProgram;
+    case Flow::NoLock:
+        // The error path without the drop: FileName stays as this start found it.
+        ReportPathError(context);
+        return StartupOutcome::EndProgram;
+    case Flow::PickTaken:
+    case Flow::Ended:
         break;
     }
-    // Error path: tell the user, let them correct the tool paths, drop the pick.
-    ReportPathError(context);
-    DropPick(context, pick);
     return StartupOutcome::EndProgram;
 }
 
-void DropItems(StartupContext& context, std::wstring_view ownPick,
-               const std::vector<std::wstring>& paths) {
-    if (paths.empty()) return;
+DropOutcome DropItems(StartupContext& context, std::wstring_view ownPick,
+                      const std::vector<std::wstring>& paths) {
+    if (paths.empty()) return DropOutcome::Handled;
     if (paths.size() > 1) {
         if (CompareTogether(context, paths) == Flow::Failed) ReportPathError(context);
-        return;
+        return DropOutcome::Handled;
     }
-    if (DropSecondPick(context, ownPick, paths[0]) == Flow::Failed) {
+    switch (DropSecondPick(context, ownPick, paths[0])) {
+    case Flow::PickTaken:
+        return DropOutcome::PickAlreadyTaken;
+    case Flow::Failed:
         // As for a second start: the pick is dropped and the window ends.
         ReportPathError(context);
         DropPick(context, ownPick.empty() ? std::nullopt
                                           : std::optional<std::wstring>(std::wstring(ownPick)));
+        break;
+    case Flow::NoLock:
+        ReportPathError(context);  // FileName, and so the window's pick, stays
+        break;
+    case Flow::Waiting:
+    case Flow::Ended:
+        break;
     }
+    return DropOutcome::Handled;
 }
 
 }  // namespace duomira

@@ -60,17 +60,26 @@ class PathDialogApi {
 class PairingLock {
   public:
     virtual ~PairingLock() = default;
-    // Waits for the lock; false when it can't be had. A lock left behind by a
-    // start that was killed while holding it is taken over.
-    virtual bool Acquire() = 0;
+    // Waits for the lock at most waitMs; false when it can't be had by then. A
+    // lock left behind by a start that was killed while holding it is taken over.
+    virtual bool Acquire(std::uint32_t waitMs) = 0;
     virtual void Release() = 0;
 };
+
+// How long a start (and a drop) waits for the pairing lock: another start
+// holds it only while it reads and writes a few settings and starts a
+// program; far longer means that start hangs, and this one gives up.
+inline constexpr std::uint32_t kStartPairingWaitMs = 20000;
+// How long the waiting window waits for it when it ends: its thread must stay
+// responsive, a log-off among other things waits for it.
+inline constexpr std::uint32_t kWindowPairingWaitMs = 2000;
 
 // Holds the pairing lock for one read-decide-write of FileName: from before
 // FileName is read until the decision has been written, or until Release().
 class PairingDecision {
   public:
-    explicit PairingDecision(PairingLock& lock) : lock_(lock), held_(lock.Acquire()) {}
+    PairingDecision(PairingLock& lock, std::uint32_t waitMs)
+        : lock_(lock), waitMs_(waitMs), held_(lock.Acquire(waitMs)) {}
     PairingDecision(const PairingDecision&) = delete;
     PairingDecision& operator=(const PairingDecision&) = delete;
     ~PairingDecision() { Release(); }
@@ -78,7 +87,7 @@ class PairingDecision {
     bool Held() const { return held_; }
     // Takes the lock again after Release(); false when it can't be had.
     bool Acquire() {
-        if (!held_) held_ = lock_.Acquire();
+        if (!held_) held_ = lock_.Acquire(waitMs_);
         return held_;
     }
     void Release() {
@@ -88,6 +97,7 @@ class PairingDecision {
 
   private:
     PairingLock& lock_;
+    std::uint32_t waitMs_;
     bool held_;
 };
 
@@ -153,13 +163,18 @@ std::optional<std::int16_t> ToInt16(std::wstring_view text);
 // (see SeveralPaths) compares two of them at once and leaves FileName alone.
 StartupOutcome Main(StartupContext& context);
 
+enum class DropOutcome {
+    Handled,           // compared, refused with a message, or failed with the error path
+    PickAlreadyTaken,  // one item, but the window's pick was already paired: nothing done
+};
+
 // Items dropped onto the waiting main window. One item is the second pick,
 // completed exactly as a second start completes it (FileName is cleared, and
 // the window ends on seeing that). Two items are compared at once and the
 // first pick goes on waiting; more than two are refused with a message.
 // ownPick is the window's own waiting pick: a FileName that holds another
 // start's pick is neither paired with nor cleared.
-void DropItems(StartupContext& context, std::wstring_view ownPick,
-               const std::vector<std::wstring>& paths);
+DropOutcome DropItems(StartupContext& context, std::wstring_view ownPick,
+                      const std::vector<std::wstring>& paths);
 
 }  // namespace duomira

@@ -124,12 +124,23 @@ bool MainWindow::HoldsOthersPick(std::wstring_view fileName) const {
     return !fileName.empty() && !model_.firstPath.empty() && fileName != model_.firstPath;
 }
 
+void MainWindow::TakePairingLock(std::optional<PairingDecision>& decision) {
+    if (startup_) decision.emplace(startup_->platform.Pairing(), kWindowPairingWaitMs);
+}
+
 bool MainWindow::Form_QueryUnload() {
-    // Only this instance's own pick is dropped; another start's stays.
-    const auto fileName = ReadSetting(store_, SettingKey::FileName);
-    const bool othersPick = fileName && HoldsOthersPick(*fileName);
-    // A write that failed is reported (by the caller) before the program ends.
-    if (!othersPick && !WriteSetting(store_, SettingKey::FileName, L"")) return false;
+    {
+        // Only this instance's own pick is dropped; another start's stays. The
+        // lock keeps a pick that the next start records in between from being
+        // erased; a start that hangs holding it keeps no window from closing.
+        std::optional<PairingDecision> decision;
+        TakePairingLock(decision);
+        const auto fileName = ReadSetting(store_, SettingKey::FileName);
+        const bool othersPick = fileName && HoldsOthersPick(*fileName);
+        // A write that failed is reported (by the caller, without the lock)
+        // before the program ends.
+        if (!othersPick && !WriteSetting(store_, SettingKey::FileName, L"")) return false;
+    }
     host_.EndProgram();
     return true;
 }
@@ -142,9 +153,34 @@ bool MainWindow::WatchFileName() {
     // cleared by its partner, or already replaced by the next first pick when
     // several picks arrive together.
     if (!fileName->empty() && !HoldsOthersPick(*fileName)) return true;
-    if (!WriteSetting(store_, SettingKey::SubFlg, L"")) return false;
+    if (fileName->empty()) {
+        // The pair is complete: the next pair starts with the box ticked. Not
+        // once the next first pick is recorded, though: its start has shown
+        // its box, and will compare, as SubFlg stood then.
+        std::optional<PairingDecision> decision;
+        TakePairingLock(decision);
+        fileName = ReadSetting(store_, SettingKey::FileName);
+        if (!fileName) return false;
+        if (fileName->empty() && !WriteSetting(store_, SettingKey::SubFlg, L"")) return false;
+    }
     host_.EndProgram();
     return true;
+}
+
+bool MainWindow::OnDrop(const std::vector<std::wstring>& paths) {
+    if (!startup_) return true;
+    if (dropping_) {
+        host_.DropIgnored(IgnoredDrop::EarlierDropBusy, paths);
+        return true;
+    }
+    dropping_ = true;
+    const DropOutcome outcome = DropItems(*startup_, model_.firstPath, paths);
+    dropping_ = false;
+    if (outcome == DropOutcome::PickAlreadyTaken) {
+        host_.DropIgnored(IgnoredDrop::PickAlreadyTaken, paths);
+    }
+    // A drop that completed the pair cleared FileName: the window ends at once.
+    return WatchFileName();
 }
 
 bool MainWindow::SetOptionCaptions(const std::array<std::wstring, 3>& captions) {

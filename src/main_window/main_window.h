@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "launch/settings_store.h"
 #include "launch/shared_variables.h"
@@ -45,6 +46,12 @@ struct MainWindowModel {
     int outerHeight = kDetailedStyle.outerHeight;
 };
 
+// Why a drop onto the window is not acted on.
+enum class IgnoredDrop {
+    PickAlreadyTaken,  // a partner took the window's pick: the window is ending
+    EarlierDropBusy,   // an earlier drop's message or dialog is still up
+};
+
 // The platform side of the main window.
 class MainWindowHost {
   public:
@@ -58,6 +65,9 @@ class MainWindowHost {
     virtual bool Show(const MainWindowModel& model) = 0;
     // Ends the process at once; no close handling runs.
     virtual void EndProgram() = 0;
+    // Leaves word of a drop that is not acted on; for one made while an
+    // earlier drop is busy also the warning beep of a click on a blocked window.
+    virtual void DropIgnored(IgnoredDrop why, const std::vector<std::wstring>& paths) = 0;
     // Loads ahead what Show needs first (the window system's DLLs).
     virtual void PrepareToShow() = 0;
 };
@@ -71,6 +81,11 @@ class MainWindow : public MainWindowApi {
         : store_(store), shared_(shared), host_(host), files_(files) {}
 
     const MainWindowModel& Model() const { return model_; }
+
+    // The start-up procedure's context: its pairing lock guards the window's
+    // own read-compare-write of FileName at its end, and drops go through it.
+    // Without one, the window's end takes no lock and drops are not handled.
+    void Connect(StartupContext& context) { startup_ = &context; }
 
     // The load on first use: the stored tool names on the option buttons, the
     // check box showing the stored subdirectory choice, and the timer started.
@@ -92,6 +107,11 @@ class MainWindow : public MainWindowApi {
     bool Form_QueryUnload();
     // A value in the store has changed: look at FileName now, not only at the next tick.
     bool OnSettingsChanged() { return WatchFileName(); }
+    // Files or folders dropped onto the window, full paths in the order given
+    // (an empty one: its name could not be read). A drop made while an earlier
+    // one's message or dialog is up is ignored, so that one drop's outcome
+    // never lands inside another's.
+    bool OnDrop(const std::vector<std::wstring>& paths);
 
     // The tool path dialog's confirmed names become the option captions, and
     // the box follows the confirmed tool paths.
@@ -102,6 +122,9 @@ class MainWindow : public MainWindowApi {
     // Enables Check1 exactly when the selected tool honours it.
     void UpdateCheckEnabled();
     bool WatchFileName();
+    // Takes the pairing lock into decision, waiting briefly: the window's
+    // thread must go on. Not held when there is none or it can't be had in time.
+    void TakePairingLock(std::optional<PairingDecision>& decision);
     // Left and top at the screen's top-right corner, for the current outer size.
     void PlaceAtTopRight();
 
@@ -111,6 +134,8 @@ class MainWindow : public MainWindowApi {
     MainWindowHost& host_;
     StartupPlatform* files_;
     MainWindowModel model_;
+    StartupContext* startup_ = nullptr;
+    bool dropping_ = false;  // a drop is being handled (its message may be up)
 };
 
 }  // namespace duomira

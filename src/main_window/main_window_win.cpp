@@ -64,7 +64,11 @@ void Win32MainWindow::StartTimer() {
     // (first window or message box): a second start that only starts a tool
     // never loads the window system for it.
     WhenWindowSystemStarts([this] {
-        if (!timer_) timer_ = SetTimer(nullptr, 0, kTimerIntervalMs, &Win32MainWindow::OnTimer);
+        if (timer_) return;
+        timer_ = SetTimer(nullptr, 0, kTimerIntervalMs, &Win32MainWindow::OnTimer);
+        // The watch on the settings key may still end the wait; without it
+        // nothing ends it but closing the window.
+        if (!timer_) TraceFailure(L"SetTimer", L"Timer1", GetLastError());
     });
 }
 
@@ -78,6 +82,18 @@ void CALLBACK Win32MainWindow::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 void Win32MainWindow::EndProgram() { duomira::EndProgram(); }
+
+void Win32MainWindow::DropIgnored(IgnoredDrop why, const std::vector<std::wstring>& paths) {
+    std::wstring items;
+    for (const auto& path : paths) items += (items.empty() ? L"\"" : L" \"") + path + L"\"";
+    if (why == IgnoredDrop::EarlierDropBusy) {
+        MessageBeep(MB_OK);
+        TraceFailure(L"drop (ignored: an earlier drop's message is up)", items, ERROR_BUSY);
+    } else {
+        TraceFailure(L"drop (ignored: the waiting pick was already taken)", items,
+                     ERROR_CANCELLED);
+    }
+}
 
 void Win32MainWindow::PrepareToShow() {
     // user32 and gdi32 load on this thread. Not the common controls: while
@@ -213,7 +229,7 @@ void Win32MainWindow::OnDropFiles(HDROP drop) {
         paths.push_back(std::move(path));
     }
     DragFinish(drop);
-    if (onDrop) onDrop(paths);
+    if (!logic_.OnDrop(paths)) FailUnhandled();
 }
 
 LRESULT Win32MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -25,8 +25,6 @@ class Win32MainWindow : public Window, public MainWindowHost {
     // What the buttons "設定" and "ﾍﾙﾌﾟ" open.
     std::function<void()> onSettings;
     std::function<void()> onHelp;
-    // Files or folders dropped onto the window, full paths in the order given.
-    std::function<void(const std::vector<std::wstring>&)> onDrop;
 
     // MainWindowHost
     long ScreenWidthTwips() override;
@@ -34,6 +32,7 @@ class Win32MainWindow : public Window, public MainWindowHost {
     void Sync(const MainWindowModel& model) override;
     bool Show(const MainWindowModel& model) override;
     void EndProgram() override;
+    void DropIgnored(IgnoredDrop why, const std::vector<std::wstring>& paths) override;
     void PrepareToShow() override;
 
   protected:

@@ -5,22 +5,14 @@
 
 namespace duomira {
 
-namespace {
-
-// Another start holds the lock only while it reads and writes a few settings
-// and starts a program; far longer means that start hangs, and this one gives up.
-constexpr DWORD kPairingWaitMs = 20000;
-
-}  // namespace
-
-bool PairingMutex::Acquire() {
+bool PairingMutex::Acquire(std::uint32_t waitMs) {
     if (held_) return true;
     if (!mutex_) mutex_.reset(CreateMutexW(nullptr, FALSE, kPairingMutexName));
     if (!mutex_) {
         TraceFailure(L"CreateMutexW", kPairingMutexName, GetLastError());
         return false;
     }
-    switch (const DWORD wait = WaitForSingleObject(mutex_.get(), kPairingWaitMs)) {
+    switch (const DWORD wait = WaitForSingleObject(mutex_.get(), waitMs)) {
     case WAIT_OBJECT_0:
     case WAIT_ABANDONED:  // a start ended while holding it; each write is whole, so go on
         held_ = true;

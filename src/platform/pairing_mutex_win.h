@@ -16,7 +16,7 @@ class PairingMutex : public PairingLock {
     PairingMutex& operator=(const PairingMutex&) = delete;
     ~PairingMutex() override { Release(); }
 
-    bool Acquire() override;
+    bool Acquire(std::uint32_t waitMs) override;
     void Release() override;
 
   private:

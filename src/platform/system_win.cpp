@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "launch/compare_command.h"
+#include "launch/fc_script.h"
 #include "platform/program_end_win.h"
 #include "platform/program_search_win.h"
 #include "platform/trace_win.h"
@@ -37,21 +38,24 @@ std::vector<wchar_t> ScriptEnvironment() {
     if (wchar_t* strings = GetEnvironmentStringsW()) {
         for (const wchar_t* entry = strings; *entry; entry += std::wcslen(entry) + 1) {
             const size_t length = std::wcslen(entry);
-            block.insert(block.end(), entry, entry + length);
             // Only an entry of five characters or more is compared: a shorter
             // last one is followed by less than five before the block ends.
             if (!pathSeen && length >= 5 &&
                 CompareStringOrdinal(entry, 5, L"PATH=", 5, TRUE) == CSTR_EQUAL) {
                 pathSeen = true;
-                if (length > 5) block.push_back(L';');
-                block.insert(block.end(), workDir.begin(), workDir.end());
+                const std::wstring path =
+                    ScriptSearchPath(std::wstring_view(entry + 5, length - 5), workDir);
+                block.insert(block.end(), entry, entry + 5);
+                block.insert(block.end(), path.begin(), path.end());
+            } else {
+                block.insert(block.end(), entry, entry + length);
             }
             block.push_back(L'\0');
         }
         FreeEnvironmentStringsW(strings);
     }
     if (!pathSeen) {
-        const std::wstring path = L"PATH=" + workDir;
+        const std::wstring path = L"PATH=" + ScriptSearchPath({}, workDir);
         block.insert(block.end(), path.begin(), path.end());
         block.push_back(L'\0');
     }

@@ -57,7 +57,9 @@ class FakePairingLock : public PairingLock {
     std::vector<std::wstring>* log = nullptr;
     bool fail = false;
     bool held = false;
-    bool Acquire() override {
+    std::function<void()> onAcquire;  // what another start does just before the lock is had
+    bool Acquire(std::uint32_t) override {
+        if (onAcquire) onAcquire();
         if (fail) return false;
         held = true;
         if (log) log->push_back(L"lock");
@@ -161,6 +163,10 @@ class FakeHost : public MainWindowHost {
         return shown = true;
     }
     void EndProgram() override { ended = true; }
+    std::vector<IgnoredDrop> dropsIgnored;
+    void DropIgnored(IgnoredDrop why, const std::vector<std::wstring>&) override {
+        dropsIgnored.push_back(why);
+    }
     void PrepareToShow() override {
         if (log) log->push_back(L"prepare");
     }
@@ -179,11 +185,12 @@ class FakePathDialog : public PathDialogApi {
 // One start of the program over a settings store in memory, with everything
 // else it meets faked. Start() runs the start-up procedure on an argument text.
 struct StartRig {
+    StartRig() { window.Connect(startupContext); }
     StartupOutcome Start(std::wstring_view argumentText, InstallProbe* probe = nullptr) {
         platform.commandLine =
             L"\"C:\\Program Files\\Duomira\\Duomira.exe\" " + std::wstring(argumentText);
-        StartupContext context{store, shared, platform, window, dialog, probe};
-        return Main(context);
+        startupContext.probe = probe;
+        return Main(startupContext);
     }
     // The message and the tool path dialog, each once.
     bool ErrorPathTaken() const {
@@ -197,6 +204,8 @@ struct StartRig {
     FakeHost host;
     MainWindow window{store, shared, host};
     FakePathDialog dialog;
+    // The one the window is connected to, as the program connects it.
+    StartupContext startupContext{store, shared, platform, window, dialog};
 };
 
 }  // namespace duomira::fakes

@@ -113,6 +113,12 @@ TEST_F(FcScriptTest, PathThatCouldBreakOutOfItsQuotesIsRefused) {
     EXPECT_EQ(platform.messages.size(), 1u);
 }
 
+TEST(FcScriptText, WorkingFolderIsTheLastSingleEntryOfTheScriptsPath) {
+    EXPECT_EQ(ScriptSearchPath(L"C:\\bin", L"D:\\a b"), L"C:\\bin;D:\\a b");
+    EXPECT_EQ(ScriptSearchPath(L"C:\\bin", L"D:\\a;b"), L"C:\\bin;\"D:\\a;b\"");
+    EXPECT_EQ(ScriptSearchPath(L"", L"D:\\a;b"), L"\"D:\\a;b\"");
+}
+
 TEST(FcScriptText, HasFifteenLinesWithIdenticalRules) {
     const FcScriptFrame frame = FcScriptAround();
     const std::wstring text = frame.before + L"\"FC\" \"a\" \"b\" > diff_tmp.txt" + frame.after;

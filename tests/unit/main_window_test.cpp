@@ -11,13 +11,8 @@
 namespace duomira {
 namespace {
 
-class MainWindowTest : public ::testing::Test {
-  protected:
-    MemorySettingsBackend store;
-    SharedVariables shared;
-    fakes::FakeHost host;
-    MainWindow window{store, shared, host};
-};
+// The window as the program wires it: connected to the start-up's context.
+class MainWindowTest : public ::testing::Test, protected fakes::StartRig {};
 
 TEST_F(MainWindowTest, StylesCycleAndStayAtTheTopRightCorner) {
     struct Expected {
@@ -154,6 +149,33 @@ TEST_F(MainWindowTest, WaitingEndsOnceFileNameNoLongerHoldsItsOwnPick) {
     ASSERT_TRUE(window.Form_QueryUnload());
     EXPECT_TRUE(host.ended);
     EXPECT_EQ(store.Stored(L"FileName"), L"C:\\c.txt");
+}
+
+TEST_F(MainWindowTest, ClosingClearsItsPickUnderThePairingLockOrWithoutItInTime) {
+    ASSERT_TRUE(window.SetFirstPath(L"C:\\a.txt"));
+    store.Put(L"FileName", L"C:\\a.txt");
+    platform.pairing.log = &store.log;
+    store.log.clear();
+    ASSERT_TRUE(window.Form_QueryUnload());
+    EXPECT_EQ(store.log, (std::vector<std::wstring>{L"lock", L"get:FileName", L"set:FileName=",
+                                                    L"unlock"}));
+    store.Put(L"FileName", L"C:\\a.txt");
+    platform.pairing.fail = true;
+    host.ended = false;
+    ASSERT_TRUE(window.Form_QueryUnload());
+    EXPECT_TRUE(host.ended);
+    EXPECT_EQ(store.Stored(L"FileName"), L"");
+}
+
+TEST_F(MainWindowTest, EndOfAPairKeepsSubFlgForANextPickRecordedMeanwhile) {
+    // FileName is seen empty; the next first start records its pick before
+    // the lock is had: it has shown its box as SubFlg stood, so SubFlg stays.
+    store.Put(L"FileName", L"");
+    store.Put(L"SubFlg", L"1");
+    platform.pairing.onAcquire = [&] { store.Put(L"FileName", L"C:\\next.txt"); };
+    ASSERT_TRUE(window.Timer1_Timer());
+    EXPECT_TRUE(host.ended);
+    EXPECT_EQ(store.Stored(L"SubFlg"), L"1");
 }
 
 TEST_F(MainWindowTest, FailedWriteOnEndingIsLeftToTheCallerToReport) {

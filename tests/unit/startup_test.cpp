@@ -14,14 +14,14 @@ namespace {
 
 class StartupTest : public ::testing::Test, protected fakes::StartRig {};
 
-TEST_F(StartupTest, NoArgumentEndsWithoutWindowOrWrites) {
+TEST_F(StartupTest, NoArgumentEndsBeforeTheLockOrAnyRead) {
     store.Put(L"FileName", L"C:\\waiting.txt");
     store.Put(L"SelectExe", L"9");  // not looked at before the argument is
+    platform.pairing.log = &store.log;
     platform.commandLine = L"Duomira.exe";
     StartupContext context{store, shared, platform, window, dialog};
     EXPECT_EQ(Main(context), StartupOutcome::EndProgram);
-    EXPECT_EQ(store.log, (std::vector<std::wstring>{L"get:FileName", L"get:SubFlg",
-                                                    L"get:DispStyle", L"get:SelectExe"}));
+    EXPECT_EQ(store.log, std::vector<std::wstring>{});
     EXPECT_FALSE(window.Model().loaded);
     EXPECT_EQ(host.timersStarted, 0);
 }
@@ -156,12 +156,27 @@ TEST_F(StartupTest, PairingLockCoversReadDecideWriteButNoWindow) {
     platform.failStart = true;
     Start(L"C:\\b.txt");
     EXPECT_LT(at(L"unlock"), at(L"message"));
-    // A lock that can't be had: nothing is decided, the error path is taken.
+    // A lock that can't be had: nothing is decided, the error path is taken,
+    // and FileName stays as it was found.
     store.log.clear();
+    store.Put(L"FileName", L"C:\\a.txt");
     platform.pairing.fail = true;
     Start(L"C:\\b.txt");
     EXPECT_EQ(at(L"get:FileName"), -1);
     EXPECT_GE(at(L"message"), 0);
+    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\a.txt");
+}
+
+TEST_F(StartupTest, ErrorPathThatMissesTheLockAgainOrADropThatMissesItLeavesFileName) {
+    store.Put(L"FileName", L"C:\\a.txt");
+    platform.failStart = true;
+    dialog.onModal = [&] { platform.pairing.fail = true; };
+    Start(L"C:\\b.txt");
+    EXPECT_TRUE(ErrorPathTaken());
+    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\a.txt");
+    DropItems(startupContext, L"C:\\a.txt", {L"C:\\dropped"});
+    EXPECT_EQ(dialog.modalShows, 2);
+    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\a.txt");
 }
 
 TEST_F(StartupTest, ToInt16AcceptsOnlyWholeNumbersInRange) {
@@ -277,6 +292,18 @@ TEST_F(StartupTest, FileNameIsReadAgainAfterThePairWasLookedAtWithoutTheLock) {
     }
 }
 
+TEST_F(StartupTest, SecondStartThatCantRetakeTheLockAfterLookingLeavesFileName) {
+    store.Put(L"SelectExe", L"1");
+    store.Put(L"WinMergePath", L"C:\\VS Code\\bin\\code.cmd");
+    platform.existingFiles = {L"C:\\VS Code\\bin\\code.cmd", L"C:\\VS Code\\Code.exe"};
+    store.Put(L"FileName", L"C:\\a.txt");
+    int acquired = 0;
+    platform.pairing.onAcquire = [&] { platform.pairing.fail = ++acquired == 2; };
+    Start(L"C:\\b.txt");
+    EXPECT_TRUE(ErrorPathTaken());
+    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\a.txt");
+}
+
 constexpr std::wstring_view kOwnPick = L"\"C:\\first pick\"";
 
 TEST_F(StartupTest, PairsPickedTogetherLeaveTheWaitingPickAlone) {
@@ -334,15 +361,20 @@ TEST_F(StartupTest, PairsPickedTogetherLeaveTheWaitingPickAlone) {
 TEST_F(StartupTest, DropOntoAWindowWhosePickWasTakenLeavesTheNextPickAlone) {
     // The partner took this window's pick and the next start recorded its own
     // before the window saw it: a dropped item pairs with neither, and a
-    // failing drop does not clear the other start's pick.
+    // failing drop does not clear the other start's pick. Neither a drop
+    // ignored for that nor one made while a drop's dialog is up goes unnoted.
     store.Put(L"FileName", L"C:\\next pick");
-    StartupContext context{store, shared, platform, window, dialog};
-    DropItems(context, kOwnPick, {L"C:\\dropped"});
+    ASSERT_TRUE(window.SetFirstPath(kOwnPick));
+    ASSERT_TRUE(window.OnDrop({L"C:\\dropped"}));
     EXPECT_TRUE(platform.started.empty());
     EXPECT_EQ(store.Stored(L"FileName"), L"C:\\next pick");
-    DropItems(context, kOwnPick, {L""});
+    dialog.onModal = [&] { window.OnDrop({L"C:\\meanwhile"}); };
+    ASSERT_TRUE(window.OnDrop({L""}));
     EXPECT_EQ(dialog.modalShows, 1);
     EXPECT_EQ(store.Stored(L"FileName"), L"C:\\next pick");
+    EXPECT_EQ(host.dropsIgnored,
+              (std::vector<IgnoredDrop>{IgnoredDrop::PickAlreadyTaken,
+                                        IgnoredDrop::EarlierDropBusy}));
 }
 
 }  // namespace

@@ -71,6 +71,11 @@ TEST(ToolDetectTest, WinMergeIsFoundWhereItsInstallersRecordIt) {
     probe.files.insert(L"C:\\Program Files (x86)\\WinMerge\\WinMergeU.exe");
     probe.registry[{kUser, k64, kUninstall, L"InstallLocation"}] = L"C:\\Users\\u\\Old\\WinMerge\\";
     EXPECT_EQ(DetectedToolPath(probe, 1), L"C:\\Program Files (x86)\\WinMerge\\WinMergeU.exe");
+    // A 64-bit install beside it comes first: the 32-bit one may be stale.
+    probe.registry[{kMachine, k64, kUninstall, L"InstallLocation"}] =
+        L"C:\\Program Files\\WinMerge";
+    probe.files.insert(L"C:\\Program Files\\WinMerge\\WinMergeU.exe");
+    EXPECT_EQ(DetectedToolPath(probe, 1), L"C:\\Program Files\\WinMerge\\WinMergeU.exe");
 
     // The user's own copy comes first; a folder without its trailing backslash.
     probe.registry[{kUser, k64, kUninstall, L"InstallLocation"}] =

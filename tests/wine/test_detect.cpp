@@ -155,6 +155,90 @@ TEST(detect, windiff_on_the_search_path_stays_a_bare_name) {
     EXPECT_TRUE(IsChosen(first.main, 0));
     FakeRecord tool = RunSecondAndReadTool(log);
     EXPECT_EQ(tool.commandLine, L"WINDIFF.exe \"C:\\work\\a.txt\" \"C:\\work\\b.txt\"");
+
+    // A portable copy's own WINDIFF.exe comes before the one on PATH.
+    const std::wstring portable = MakeDirs(TestTempDir() + L"\\portable");
+    const std::wstring copyExe = portable + L"\\Duomira.exe";
+    ASSERT_TRUE(CopyFileW(ExePath(L"Duomira.exe").c_str(), copyExe.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(FakeTool().c_str(), (portable + L"\\WINDIFF.exe").c_str(), FALSE));
+    WriteStoredSetting(L"FileName", L"C:\\work\\a.txt");
+    Process copy = StartProcess(Quoted(copyExe) + L" C:\\work\\b.txt", TestTempDir());
+    EXPECT_TRUE(copy.WaitForExit(10000));
+    const std::vector<FakeRecord> records = WaitForFakeRecords(log, 2);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(_wcsicmp(records[1].exe.c_str(), (portable + L"\\WINDIFF.exe").c_str()), 0)
+        << "started " << Show(records[1].exe);
+}
+
+namespace {
+
+// A value under HKLM in one registry view; the key is deleted again at the end.
+class MachineValue {
+  public:
+    MachineValue(REGSAM view, std::wstring key, const wchar_t* name, const std::wstring& data)
+        : view_(view), key_(std::move(key)) {
+        UniqueRegKey handle;
+        const DWORD size = static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t));
+        const auto* bytes = reinterpret_cast<const BYTE*>(data.c_str());
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0,
+                            KEY_SET_VALUE | WRITE_DAC | view_, nullptr, handle.put(),
+                            nullptr) != ERROR_SUCCESS ||
+            RegSetValueExW(handle.get(), name, 0, REG_SZ, bytes, size) != ERROR_SUCCESS)
+            Abort("could not write HKLM\\" + ToUtf8(key_));
+    }
+    ~MachineValue() { RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), view_, 0); }
+    MachineValue(const MachineValue&) = delete;
+    MachineValue& operator=(const MachineValue&) = delete;
+
+    // Everyone may read the key (and take it away again), no more: as a
+    // standard user meets a machine-wide key.
+    void MakeReadOnly() {
+        UniqueRegKey handle;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, WRITE_DAC | view_,
+                                handle.put()),
+                  ERROR_SUCCESS);
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        PSID everyone = nullptr;
+        ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
+                                             &everyone));
+        alignas(DWORD) BYTE buffer[256];
+        auto* acl = reinterpret_cast<ACL*>(buffer);
+        SECURITY_DESCRIPTOR descriptor{};
+        const bool ok = InitializeAcl(acl, sizeof buffer, ACL_REVISION) &&
+                        AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | DELETE, everyone) &&
+                        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+                        SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) &&
+                        RegSetKeySecurity(handle.get(), DACL_SECURITY_INFORMATION,
+                                          &descriptor) == ERROR_SUCCESS;
+        FreeSid(everyone);
+        ASSERT_TRUE(ok);
+        UniqueRegKey writable;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_SET_VALUE | view_,
+                                writable.put()),
+                  ERROR_ACCESS_DENIED);
+    }
+
+  private:
+    REGSAM view_;
+    std::wstring key_;
+};
+
+}  // namespace
+
+TEST(detect, machine_wide_64_bit_winmerge_comes_before_a_32_bit_one) {
+    // Both views hold an install, each with its program; the 64-bit one's key
+    // is read-only, as machine keys are for a standard user.
+    const std::wstring x64 = MakeDirs(TestTempDir() + L"\\x64");
+    const std::wstring x86 = MakeDirs(TestTempDir() + L"\\x86");
+    for (const std::wstring& folder : {x64, x86})
+        ASSERT_TRUE(CopyFileW(FakeTool().c_str(), (folder + L"\\WinMergeU.exe").c_str(), FALSE));
+    MachineValue wide(KEY_WOW64_64KEY, kUninstallKey, L"InstallLocation", x64);
+    MachineValue narrow(KEY_WOW64_32KEY, kUninstallKey, L"InstallLocation", x86);
+    wide.MakeReadOnly();
+    WriteStoredSetting(L"SelectExe", L"1");
+    WriteStoredSetting(L"FileName", L"C:\\work\\a.txt");
+    const std::wstring log = UseFreshFakeLog();
+    EXPECT_EQ(RunSecondAndReadTool(log).args[0], x64 + L"\\WinMergeU.exe");
 }
 
 TEST(detect, anything_stored_wins_over_what_is_installed) {

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "common/expected_texts.h"
 #include "driver.h"
 #include "main_window/main_window_ids.h"
+#include "path_dialog/path_dialog_ids.h"
 #include "platform/pairing_mutex_win.h"
 
 using namespace duomira::wine;
@@ -156,6 +158,40 @@ TEST(pairing, lock_left_by_a_killed_start_stops_no_later_start) {
     const std::vector<FakeRecord> tools = WaitForFakeRecords(log, 1);
     ASSERT_EQ(tools.size(), 1u);
     EXPECT_EQ(tools[0].args, (std::vector<std::wstring>{FakeTool(), L"C:\\work\\a.txt", L"C:\\work\\b.txt"}));
+}
+
+TEST(pairing, start_in_a_hung_lock_gives_up_and_leaves_the_waiting_pick) {
+    WaitingStart first = StartWaiting(L"C:\\work\\a.txt");
+    // The driver holds the lock as a start that hangs inside it would.
+    struct HeldLock {
+        UniqueKernelHandle mutex{CreateMutexW(nullptr, FALSE, duomira::kPairingMutexName)};
+        bool held = mutex && WaitForSingleObject(mutex.get(), 5000) == WAIT_OBJECT_0;
+        ~HeldLock() {
+            if (held) ReleaseMutex(mutex.get());
+        }
+    } lock;
+    ASSERT_TRUE(lock.held);
+    Process bare = StartProcess(Quoted(ExePath(L"Duomira.exe")), TestTempDir());
+    EXPECT_TRUE(bare.WaitForExit(5000));
+
+    // After the lock's time-out: the path message and the tool path dialog.
+    Stopwatch sinceStart;
+    Process second = StartDuomira(L"C:\\work\\b.txt", TestTempDir());
+    std::optional<MessageBoxInfo> box = WaitForMessageBox(second.Id(), 30000);
+    ASSERT_TRUE(box.has_value());
+    Note("the path message came after " +
+         std::to_string(static_cast<int>(sinceStart.ElapsedMs())) + " ms");
+    EXPECT_EQ(box->text, duomira::expected::kPathError);
+    PressMessageBoxOk(box->window);
+    HWND dialog = RequireWindow(second.Id(), ids::kPathDialogClass, 10000);
+    ClickButton(RequireChild(dialog, ids::kPathCommand4));
+    EXPECT_TRUE(second.WaitForExit(5000));
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), L"C:\\work\\a.txt");
+
+    // Closing the waiting window waits for the lock briefly, then clears its pick without it.
+    duomira::wine::CloseWindow(first.main);
+    EXPECT_TRUE(first.process.WaitForExit(5000));
+    EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
 }
 
 TEST(pairing, session_end_drops_the_waiting_pick) {

@@ -146,6 +146,8 @@ TEST(together, drop_onto_waiting_window) {
     WriteStoredSetting(L"SubFlg", L"1");
     const std::wstring log = UseFreshFakeLog();
     WaitingStart waiting = StartWaiting(L"\"C:\\first pick\\a.txt\"");
+    // Explorer drops only onto a window that asks for it.
+    EXPECT_TRUE(GetWindowLongPtrW(waiting.main, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
 
     // Two items: compared at once; the first pick waits on.
     PostDrop(waiting.main, {L"C:\\x y\\one.txt", L"\\\\server\\share\\two"});
