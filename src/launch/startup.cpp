@@ -198,17 +198,18 @@ Flow CompareTogether(StartupContext& context, const std::vector<std::wstring>& p
 }
 
 // One item dropped onto the waiting window: the second pick, as a second start
-// with that path would make it, under the same lock. The lock is let go on
-// return, before any message is shown.
+// with that path would make it, under the same lock. This runs on the
+// window's thread: it waits for the lock as briefly as the window's end does.
+// The lock is let go on return, before any message is shown.
 Flow DropSecondPick(StartupContext& context, std::wstring_view ownPick, std::wstring_view path) {
     if (path.empty()) return Flow::Failed;  // its name could not be read
-    PairingDecision decision(context.platform.Pairing(), kStartPairingWaitMs);
+    PairingDecision decision(context.platform.Pairing(), kWindowPairingWaitMs);
     if (!decision.Held()) return Flow::NoLock;
     auto fileName = ReadSetting(context.store, SettingKey::FileName);
     if (!fileName) return Flow::Failed;
     // Already paired, the window is ending: FileName is empty, or already
     // holds the next start's first pick, which is not this window's to pair.
-    if (fileName->empty() || (!ownPick.empty() && *fileName != ownPick)) return Flow::PickTaken;
+    if (fileName->empty() || *fileName != ownPick) return Flow::PickTaken;
     auto subFlg = ReadSetting(context.store, SettingKey::SubFlg);
     if (!subFlg) return Flow::Failed;
     auto toolIndex = StoredToolIndex(context);
@@ -227,7 +228,7 @@ Flow DropSecondPick(StartupContext& context, std::wstring_view ownPick, std::wst
         if (!decision.Acquire()) return Flow::NoLock;
         auto again = ReadSetting(context.store, SettingKey::FileName);
         if (!again) return Flow::Failed;
-        if (*again != *fileName) return Flow::Ended;
+        if (*again != *fileName) return Flow::PickTaken;
     }
     return CompleteSecondPick(context, *tool, !subFlg->empty(), *fileName, path) ? Flow::Ended
                                                                                  : Flow::Failed;
@@ -243,8 +244,9 @@ void ReportPathError(StartupContext& context) {
 // the user has closed the dialog. By then a partner may have taken that pick
 // and the next start recorded its own in FileName, which stays. Without the
 // lock FileName stays too: another start may be deciding on it.
-void DropPick(StartupContext& context, const std::optional<std::wstring>& pick) {
-    PairingDecision decision(context.platform.Pairing(), kStartPairingWaitMs);
+void DropPick(StartupContext& context, const std::optional<std::wstring>& pick,
+              std::uint32_t waitMs) {
+    PairingDecision decision(context.platform.Pairing(), waitMs);
     if (!decision.Held()) return;
     if (pick) {
         auto fileName = ReadSetting(context.store, SettingKey::FileName);
@@ -369,10 +371,12 @@ StartupOutcome Main(StartupContext& context) {
     case Flow::Failed:
         // Error path: tell the user, let them correct the tool paths, drop the pick.
         ReportPathError(context);
-        DropPick(context, pick);
+        DropPick(context, pick, kStartPairingWaitMs);
         return StartupOutcome::EndProgram;
     case Flow::NoLock:
-        // The error path without the drop: FileName stays as this start found it.
+        // The error path without the drop: FileName stays as this start found
+        // it, and the hidden window's timer leaves it be under the message.
+        context.mainWindow.StopWatching();
         ReportPathError(context);
         return StartupOutcome::EndProgram;
     case Flow::PickTaken:
@@ -395,8 +399,7 @@ DropOutcome DropItems(StartupContext& context, std::wstring_view ownPick,
     case Flow::Failed:
         // As for a second start: the pick is dropped and the window ends.
         ReportPathError(context);
-        DropPick(context, ownPick.empty() ? std::nullopt
-                                          : std::optional<std::wstring>(std::wstring(ownPick)));
+        DropPick(context, std::wstring(ownPick), kWindowPairingWaitMs);
         break;
     case Flow::NoLock:
         ReportPathError(context);  // FileName, and so the window's pick, stays

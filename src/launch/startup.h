@@ -66,16 +66,18 @@ class PairingLock {
     virtual void Release() = 0;
 };
 
-// How long a start (and a drop) waits for the pairing lock: another start
-// holds it only while it reads and writes a few settings and starts a
-// program; far longer means that start hangs, and this one gives up.
+// How long a start waits for the pairing lock: another start holds it only
+// while it reads and writes a few settings and starts a program; far longer
+// means that start hangs, and this one gives up.
 inline constexpr std::uint32_t kStartPairingWaitMs = 20000;
-// How long the waiting window waits for it when it ends: its thread must stay
-// responsive, a log-off among other things waits for it.
+// How long the waiting window waits for it, when it ends and for a drop onto
+// it: its thread must stay responsive, a log-off among other things waits for
+// it. A drop that misses the lock shows the error message; its pick waits on.
 inline constexpr std::uint32_t kWindowPairingWaitMs = 2000;
 
 // Holds the pairing lock for one read-decide-write of FileName: from before
 // FileName is read until the decision has been written, or until Release().
+// Nothing may dispatch messages while it is held: a nested decision would end its hold.
 class PairingDecision {
   public:
     PairingDecision(PairingLock& lock, std::uint32_t waitMs)

@@ -58,7 +58,9 @@ class FakePairingLock : public PairingLock {
     bool fail = false;
     bool held = false;
     std::function<void()> onAcquire;  // what another start does just before the lock is had
-    bool Acquire(std::uint32_t) override {
+    std::uint32_t longestWait = 0;
+    bool Acquire(std::uint32_t waitMs) override {
+        longestWait = std::max(longestWait, waitMs);
         if (onAcquire) onAcquire();
         if (fail) return false;
         held = true;

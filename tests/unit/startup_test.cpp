@@ -246,7 +246,7 @@ TEST_F(StartupTest, PairsTheToolCantTakeAreRefusedAndTheFirstPickWaitsOn) {
     store.Put(L"FileName", L"C:\\a.txt");
     DropItems(context, L"C:\\a.txt", {L"C:\\dir"});
     platform.onLook = [&] { store.Put(L"FileName", L"C:\\next.txt"); };
-    DropItems(context, L"C:\\a.txt", {L"C:\\b.txt"});
+    EXPECT_EQ(DropItems(context, L"C:\\a.txt", {L"C:\\b.txt"}), DropOutcome::PickAlreadyTaken);
     EXPECT_EQ(store.Stored(L"FileName"), L"C:\\next.txt");
     platform.onLook = nullptr;
     // Another script never gets a path that its interpreter would change.
@@ -297,10 +297,25 @@ TEST_F(StartupTest, SecondStartThatCantRetakeTheLockAfterLookingLeavesFileName) 
     store.Put(L"WinMergePath", L"C:\\VS Code\\bin\\code.cmd");
     platform.existingFiles = {L"C:\\VS Code\\bin\\code.cmd", L"C:\\VS Code\\Code.exe"};
     store.Put(L"FileName", L"C:\\a.txt");
+    store.Put(L"SubFlg", L"1");
     int acquired = 0;
     platform.pairing.onAcquire = [&] { platform.pairing.fail = ++acquired == 2; };
+    // Under the message a partner takes the pick, the next start picks the same
+    // item, and this start's hidden window ticks in between.
+    dialog.onModal = [&] {
+        store.Put(L"FileName", L"");
+        window.Timer1_Timer();
+        store.Put(L"FileName", L"C:\\a.txt");
+    };
     Start(L"C:\\b.txt");
     EXPECT_TRUE(ErrorPathTaken());
+    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\a.txt");
+    EXPECT_FALSE(host.ended);
+    EXPECT_EQ(store.Stored(L"SubFlg"), L"1");
+    // A drop alike.
+    acquired = 0;
+    dialog.onModal = nullptr;
+    DropItems(startupContext, L"C:\\a.txt", {L"C:\\c.txt"});
     EXPECT_EQ(store.Stored(L"FileName"), L"C:\\a.txt");
 }
 
@@ -375,6 +390,7 @@ TEST_F(StartupTest, DropOntoAWindowWhosePickWasTakenLeavesTheNextPickAlone) {
     EXPECT_EQ(host.dropsIgnored,
               (std::vector<IgnoredDrop>{IgnoredDrop::PickAlreadyTaken,
                                         IgnoredDrop::EarlierDropBusy}));
+    EXPECT_EQ(platform.pairing.longestWait, kWindowPairingWaitMs);  // on the window's thread
 }
 
 }  // namespace

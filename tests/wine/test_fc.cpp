@@ -620,7 +620,7 @@ TEST(fc, programs_never_start_from_the_working_directory) {
     ScriptCleanup cleanup;
     const std::wstring temp = TestTempDir();
     const std::wstring bin = MakeDirs(temp + L"\\bin");
-    const std::wstring workDir = MakeDirs(temp + L"\\picked items");
+    const std::wstring workDir = MakeDirs(temp + L"\\picked; items");
     ASSERT_TRUE(
         CopyFileW(ExePath(L"fake_tool.exe").c_str(), (bin + L"\\WINDIFF.exe").c_str(), FALSE));
     ASSERT_TRUE(
@@ -649,11 +649,13 @@ TEST(fc, programs_never_start_from_the_working_directory) {
     EXPECT_EQ(run.fc->args, (std::vector<std::wstring>{L"FC", a, b}));
     EXPECT_EQ(run.fc->noCwdSwitch, L"1");
     // The script still finds its report, named as a command: the working
-    // directory comes last in its PATH, behind the stand-in's folder.
+    // directory comes last in its PATH, behind the stand-in's folder, and
+    // quoted, so that the ";" in its name does not split it.
     const std::wstring& fcPath = run.fc->searchPath;
+    const std::wstring workEntry = L";\"" + workDir + L"\"";
     EXPECT_TRUE(SameText(fcPath.substr(0, bin.size() + 1), bin + L";"));
-    EXPECT_TRUE(fcPath.size() > workDir.size() &&
-          SameText(fcPath.substr(fcPath.size() - workDir.size() - 1), L";" + workDir));
+    EXPECT_TRUE(fcPath.size() > workEntry.size() &&
+                SameText(fcPath.substr(fcPath.size() - workEntry.size()), workEntry));
     EXPECT_EQ(tools[0].searchPath, bin + L";" + path.Original());
     EXPECT_TRUE(run.cmdEnded);
     EXPECT_EQ(ReadStoredSetting(L"FileName"), L"");
