@@ -158,6 +158,22 @@ std::optional<std::int16_t> StoredToolIndex(StartupContext& context) {
     return toolIndex;
 }
 
+// What a pair made without a window is compared with: the stored SubFlg and
+// tool choice, and the chosen tool. nullopt when the store failed.
+struct StoredChoice {
+    bool subFlgSet;
+    ChosenTool tool;
+};
+std::optional<StoredChoice> ReadStoredChoice(StartupContext& context) {
+    auto subFlg = ReadSetting(context.store, SettingKey::SubFlg);
+    if (!subFlg) return std::nullopt;
+    auto toolIndex = StoredToolIndex(context);
+    if (!toolIndex) return std::nullopt;
+    auto tool = ChooseTool(context, *toolIndex);
+    if (!tool) return std::nullopt;
+    return StoredChoice{!subFlg->empty(), std::move(*tool)};
+}
+
 // Whether the second item was last written before the first: then it goes
 // on the left. Equal times, or a time that can't be read, keep the order.
 bool SecondIsOlder(StartupPlatform& platform, std::wstring_view first, std::wstring_view second) {
@@ -180,12 +196,9 @@ Flow CompareTogether(StartupContext& context, const std::vector<std::wstring>& p
         return Flow::Ended;
     }
     if (paths[0].empty() || paths[1].empty()) return Flow::Failed;  // a dropped item not read
-    auto subFlg = ReadSetting(context.store, SettingKey::SubFlg);
-    if (!subFlg) return Flow::Failed;
-    auto toolIndex = StoredToolIndex(context);
-    if (!toolIndex) return Flow::Failed;
-    auto tool = ChooseTool(context, *toolIndex);
-    if (!tool) return Flow::Failed;
+    auto choice = ReadStoredChoice(context);
+    if (!choice) return Flow::Failed;
+    const ChosenTool* tool = &choice->tool;
     const bool swap = SecondIsOlder(context.platform, paths[0], paths[1]);
     const std::wstring& first = paths[swap ? 1 : 0];
     const std::wstring& second = paths[swap ? 0 : 1];
@@ -193,7 +206,7 @@ Flow CompareTogether(StartupContext& context, const std::vector<std::wstring>& p
         context.platform.ShowMessage(*refusal);
         return Flow::Ended;
     }
-    if (!LaunchComparison(context, *tool, !subFlg->empty(), first, second)) return Flow::Failed;
+    if (!LaunchComparison(context, *tool, choice->subFlgSet, first, second)) return Flow::Failed;
     return Flow::Ended;
 }
 
@@ -210,12 +223,9 @@ Flow DropSecondPick(StartupContext& context, std::wstring_view ownPick, std::wst
     // Already paired, the window is ending: FileName is empty, or already
     // holds the next start's first pick, which is not this window's to pair.
     if (fileName->empty() || *fileName != ownPick) return Flow::PickTaken;
-    auto subFlg = ReadSetting(context.store, SettingKey::SubFlg);
-    if (!subFlg) return Flow::Failed;
-    auto toolIndex = StoredToolIndex(context);
-    if (!toolIndex) return Flow::Failed;
-    auto tool = ChooseTool(context, *toolIndex);
-    if (!tool) return Flow::Failed;
+    auto choice = ReadStoredChoice(context);
+    if (!choice) return Flow::Failed;
+    const ChosenTool* tool = &choice->tool;
     if (tool->LooksAtPair()) {
         // The items may lie on a slow share: they are looked at without the
         // lock. The pick then stays waiting when refused, and is let be when
@@ -230,8 +240,8 @@ Flow DropSecondPick(StartupContext& context, std::wstring_view ownPick, std::wst
         if (!again) return Flow::Failed;
         if (*again != *fileName) return Flow::PickTaken;
     }
-    return CompleteSecondPick(context, *tool, !subFlg->empty(), *fileName, path) ? Flow::Ended
-                                                                                 : Flow::Failed;
+    return CompleteSecondPick(context, *tool, choice->subFlgSet, *fileName, path) ? Flow::Ended
+                                                                                  : Flow::Failed;
 }
 
 // The error path without dropping a pick: tell the user, let them correct the tool paths.
