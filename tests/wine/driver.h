@@ -247,6 +247,9 @@ std::vector<std::pair<std::wstring, std::wstring>> AllStoredSettings();
 bool SettingsKeyExists();
 bool AppKeyExists();
 void DeleteAppKey();  // the whole HKCU\...\Duomira key with its section
+// Sets an open key's access list (the key opened with WRITE_DAC) to one entry:
+// everyone may do what mask allows.
+bool GrantEveryone(HKEY key, ACCESS_MASK mask);
 
 // Any key under HKCU (path relative to it).
 bool RegistryKeyExists(std::wstring_view path);

@@ -486,6 +486,23 @@ void WriteStoredSettingRaw(std::wstring_view name, DWORD type, const void* data,
         Abort("cannot write setting " + Show(name) + " (error " + std::to_string(status) + ")");
 }
 
+bool GrantEveryone(HKEY key, ACCESS_MASK mask) {
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone))
+        return false;
+    alignas(DWORD) BYTE buffer[256];
+    auto* acl = reinterpret_cast<ACL*>(buffer);
+    SECURITY_DESCRIPTOR descriptor{};
+    const bool ok = InitializeAcl(acl, sizeof buffer, ACL_REVISION) &&
+                    AddAccessAllowedAce(acl, ACL_REVISION, mask, everyone) &&
+                    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+                    SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) &&
+                    RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
+    FreeSid(everyone);
+    return ok;
+}
+
 void DeleteStoredSetting(std::wstring_view name) {
     const UniqueRegKey key = OpenSettings(KEY_SET_VALUE);
     if (!key) return;

@@ -197,21 +197,7 @@ class MachineValue {
         ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, WRITE_DAC | view_,
                                 handle.put()),
                   ERROR_SUCCESS);
-        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-        PSID everyone = nullptr;
-        ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
-                                             &everyone));
-        alignas(DWORD) BYTE buffer[256];
-        auto* acl = reinterpret_cast<ACL*>(buffer);
-        SECURITY_DESCRIPTOR descriptor{};
-        const bool ok = InitializeAcl(acl, sizeof buffer, ACL_REVISION) &&
-                        AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | DELETE, everyone) &&
-                        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-                        SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) &&
-                        RegSetKeySecurity(handle.get(), DACL_SECURITY_INFORMATION,
-                                          &descriptor) == ERROR_SUCCESS;
-        FreeSid(everyone);
-        ASSERT_TRUE(ok);
+        ASSERT_TRUE(GrantEveryone(handle.get(), KEY_READ | DELETE));
         UniqueRegKey writable;
         ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_SET_VALUE | view_,
                                 writable.put()),

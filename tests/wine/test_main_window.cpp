@@ -245,19 +245,7 @@ class SettingsKeyUnwatchable {
         if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, 0, WRITE_DAC, nullptr, key.put(),
                             nullptr) != ERROR_SUCCESS)
             return false;
-        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-        PSID everyone = nullptr;
-        if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) return false;
-        alignas(DWORD) BYTE buffer[256];
-        auto* acl = reinterpret_cast<ACL*>(buffer);
-        SECURITY_DESCRIPTOR descriptor{};
-        const bool ok = InitializeAcl(acl, sizeof buffer, ACL_REVISION) &&
-                        AddAccessAllowedAce(acl, ACL_REVISION, mask, everyone) &&
-                        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-                        SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE) &&
-                        RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
-        FreeSid(everyone);
-        return ok && Watchable() == ((mask & KEY_NOTIFY) != 0);
+        return GrantEveryone(key.get(), mask) && Watchable() == ((mask & KEY_NOTIFY) != 0);
     }
 };
 
