@@ -67,7 +67,7 @@ int Run() {
     SharedVariables shared;
     Win32StartupPlatform platform;
     Win32InstallProbe probe;
-    Win32MainWindow mainWindow(store, shared, &platform);
+    Win32MainWindow mainWindow(store, shared);
     Win32PathDialog pathDialog(store, mainWindow.Logic(), &probe);
     Win32HelpWindow helpWindow;
     // Both open modeless and without owner; the main window stays usable.

@@ -8,14 +8,6 @@ namespace {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
-wchar_t Lower(wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c - L'A' + L'a') : c; }
-
-bool SameNoCase(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](wchar_t x, wchar_t y) { return Lower(x) == Lower(y); });
-}
-
 bool EndsWithNoCase(std::wstring_view text, std::wstring_view end) {
     return text.size() >= end.size() && SameNoCase(text.substr(text.size() - end.size()), end);
 }
@@ -82,6 +74,13 @@ void AppendQuoted(std::wstring& out, std::wstring_view path, QuoteTarget target)
 }
 
 }  // namespace
+
+bool SameNoCase(std::wstring_view a, std::wstring_view b) {
+    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? wchar_t(c - L'A' + L'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [&](wchar_t x, wchar_t y) { return lower(x) == lower(y); });
+}
 
 std::wstring_view ArgumentText(std::wstring_view commandLine) {
     size_t pos = 0;

@@ -28,6 +28,10 @@ inline constexpr int kShowMinimizedNoActive = 7;  // SW_SHOWMINNOACTIVE: minimis
 // blanks after it are skipped. The rest is returned whole.
 std::wstring_view ArgumentText(std::wstring_view commandLine);
 
+// Whether two names are the same but for the case of A–Z, as the file system
+// compares program and file names.
+bool SameNoCase(std::wstring_view a, std::wstring_view b);
+
 // The program part of a command line as the process start reads it: up to the
 // closing quote when it starts with one (the quotes dropped), else up to the
 // first blank.

@@ -198,15 +198,15 @@ Flow CompareTogether(StartupContext& context, const std::vector<std::wstring>& p
     if (paths[0].empty() || paths[1].empty()) return Flow::Failed;  // a dropped item not read
     auto choice = ReadStoredChoice(context);
     if (!choice) return Flow::Failed;
-    const ChosenTool* tool = &choice->tool;
+    const ChosenTool& tool = choice->tool;
     const bool swap = SecondIsOlder(context.platform, paths[0], paths[1]);
     const std::wstring& first = paths[swap ? 1 : 0];
     const std::wstring& second = paths[swap ? 0 : 1];
-    if (auto refusal = Refusal(context.platform, *tool, first, second)) {
+    if (auto refusal = Refusal(context.platform, tool, first, second)) {
         context.platform.ShowMessage(*refusal);
         return Flow::Ended;
     }
-    if (!LaunchComparison(context, *tool, choice->subFlgSet, first, second)) return Flow::Failed;
+    if (!LaunchComparison(context, tool, choice->subFlgSet, first, second)) return Flow::Failed;
     return Flow::Ended;
 }
 
@@ -225,13 +225,13 @@ Flow DropSecondPick(StartupContext& context, std::wstring_view ownPick, std::wst
     if (fileName->empty() || *fileName != ownPick) return Flow::PickTaken;
     auto choice = ReadStoredChoice(context);
     if (!choice) return Flow::Failed;
-    const ChosenTool* tool = &choice->tool;
-    if (tool->LooksAtPair()) {
+    const ChosenTool& tool = choice->tool;
+    if (tool.LooksAtPair()) {
         // The items may lie on a slow share: they are looked at without the
         // lock. The pick then stays waiting when refused, and is let be when
         // another start has paired it meanwhile.
         decision.Release();
-        if (auto refusal = Refusal(context.platform, *tool, *fileName, path)) {
+        if (auto refusal = Refusal(context.platform, tool, *fileName, path)) {
             context.platform.ShowMessage(*refusal);
             return Flow::Ended;
         }
@@ -240,7 +240,7 @@ Flow DropSecondPick(StartupContext& context, std::wstring_view ownPick, std::wst
         if (!again) return Flow::Failed;
         if (*again != *fileName) return Flow::PickTaken;
     }
-    return CompleteSecondPick(context, *tool, choice->subFlgSet, *fileName, path) ? Flow::Ended
+    return CompleteSecondPick(context, tool, choice->subFlgSet, *fileName, path) ? Flow::Ended
                                                                                   : Flow::Failed;
 }
 

@@ -51,7 +51,7 @@ class Candidates {
     void Add(std::wstring path) {
         if (found_ || path.empty()) return;
         for (const auto& seen : seen_) {
-            if (SameText(seen, path)) return;
+            if (SameNoCase(seen, path)) return;
         }
         seen_.push_back(path);
         if (probe_.IsFile(path)) found_ = std::move(path);
@@ -71,15 +71,6 @@ class Candidates {
     const std::optional<std::wstring>& Found() const { return found_; }
 
   private:
-    static bool SameText(std::wstring_view a, std::wstring_view b) {
-        auto lower = [](wchar_t c) {
-            return c >= L'A' && c <= L'Z' ? wchar_t(c - L'A' + L'a') : c;
-        };
-        return a.size() == b.size() &&
-               std::equal(a.begin(), a.end(), b.begin(),
-                          [&](wchar_t x, wchar_t y) { return lower(x) == lower(y); });
-    }
-
     InstallProbe& probe_;
     std::vector<std::wstring> seen_;
     std::optional<std::wstring> found_;

@@ -93,7 +93,7 @@ void MainWindow::UpdateCheckEnabled() {
     // A path never stored is a detected WinDiff or WinMerge, which honour it.
     if (path && !absent) {
         const std::wstring_view program = ToolProgram(*path, [this](std::wstring_view whole) {
-            return files_ && files_->IsExistingFile(whole);
+            return startup_ && startup_->platform.IsExistingFile(whole);
         });
         honoured = ProgramFor(program, static_cast<std::int16_t>(tool)).HonoursBox();
     }

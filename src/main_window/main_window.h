@@ -75,17 +75,16 @@ class MainWindowHost {
 
 class MainWindow : public MainWindowApi {
   public:
-    // files answers whether a tool path with blanks names a program as a whole;
-    // without it, such a path's program ends at its first blank.
-    MainWindow(SettingsBackend& store, SharedVariables& shared, MainWindowHost& host,
-               StartupPlatform* files = nullptr)
-        : store_(store), shared_(shared), host_(host), files_(files) {}
+    MainWindow(SettingsBackend& store, SharedVariables& shared, MainWindowHost& host)
+        : store_(store), shared_(shared), host_(host) {}
 
     const MainWindowModel& Model() const { return model_; }
 
     // The start-up procedure's context: its pairing lock guards the window's
-    // own read-compare-write of FileName at its end, and drops go through it.
-    // Without one, the window's end takes no lock and drops are not handled.
+    // own read-compare-write of FileName at its end, drops go through it, and
+    // its platform tells whether a tool path with blanks names a program as a
+    // whole. Without one, the window's end takes no lock, drops are not
+    // handled, and such a path's program ends at its first blank.
     void Connect(StartupContext& context) { startup_ = &context; }
 
     // The load on first use: the stored tool names on the option buttons, the
@@ -133,7 +132,6 @@ class MainWindow : public MainWindowApi {
     SettingsBackend& store_;
     SharedVariables& shared_;
     MainWindowHost& host_;
-    StartupPlatform* files_;
     MainWindowModel model_;
     StartupContext* startup_ = nullptr;
     bool dropping_ = false;  // a drop is being handled (its message may be up)

@@ -40,9 +40,8 @@ RECT OuterRect(const MainWindowModel& model, int dpi) {
 
 }  // namespace
 
-Win32MainWindow::Win32MainWindow(SettingsBackend& store, SharedVariables& shared,
-                                 StartupPlatform* files)
-    : logic_(store, shared, *this, files) {
+Win32MainWindow::Win32MainWindow(SettingsBackend& store, SharedVariables& shared)
+    : logic_(store, shared, *this) {
     g_mainWindow = this;
 }
 

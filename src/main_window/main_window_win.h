@@ -17,7 +17,7 @@ namespace duomira {
 
 class Win32MainWindow : public Window, public MainWindowHost {
   public:
-    Win32MainWindow(SettingsBackend& store, SharedVariables& shared, StartupPlatform* files);
+    Win32MainWindow(SettingsBackend& store, SharedVariables& shared);
     ~Win32MainWindow() override;
 
     MainWindow& Logic() { return logic_; }

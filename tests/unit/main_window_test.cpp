@@ -109,18 +109,16 @@ TEST_F(MainWindowTest, OptionChoiceIsStoredAndGreysTheBoxForFc) {
 }
 
 TEST_F(MainWindowTest, BoxIsGreyedWhileTheSelectedToolIgnoresIt) {
-    fakes::FakePlatform files;
-    files.existingFiles = {L"C:\\Program Files\\Meld\\Meld.exe"};
-    MainWindow shown{store, shared, host, &files};
+    platform.existingFiles = {L"C:\\Program Files\\Meld\\Meld.exe"};
     store.Put(L"WinDiffPath", L"C:\\Program Files\\Meld\\Meld.exe");
-    ASSERT_TRUE(shown.ShowModeless());
-    EXPECT_FALSE(shown.Model().checkEnabled);
+    ASSERT_TRUE(window.ShowModeless());
+    EXPECT_FALSE(window.Model().checkEnabled);
     store.Put(L"WinDiffPath", L"WINDIFF.exe");  // confirmed in the tool path dialog
-    ASSERT_TRUE(shown.SetOptionCaptions({L"a", L"b", L"c"}));
-    EXPECT_TRUE(shown.Model().checkEnabled);
+    ASSERT_TRUE(window.SetOptionCaptions({L"a", L"b", L"c"}));
+    EXPECT_TRUE(window.Model().checkEnabled);
     store.Put(L"WinMergePath", L"TortoiseGitMerge");
-    ASSERT_TRUE(shown.Option1_Click(1));
-    EXPECT_FALSE(shown.Model().checkEnabled);
+    ASSERT_TRUE(window.Option1_Click(1));
+    EXPECT_FALSE(window.Model().checkEnabled);
 }
 
 TEST_F(MainWindowTest, WaitingEndsOnlyWhenFileNameIsCleared) {
