@@ -9,9 +9,12 @@ set(DUOMIRA_WIN_LIBS user32 gdi32 advapi32 shell32 comdlg32 comctl32 kernel32)
 # the tool and ends without ever loading it. So is shell32, which only the
 # waiting window needs, for what is dropped onto it.
 include(cmake/delay_import.cmake)
-duomira_delay_import_libraries(DUOMIRA_DELAYED_LIBS user32 gdi32 comctl32 comdlg32 shell32)
+duomira_delay_import_libraries(DUOMIRA_DELAYED_LIBS user32 gdi32 comdlg32 shell32)
 
 add_executable(Duomira WIN32 ${DUOMIRA_WIN_SOURCES} ${PROJECT_SOURCE_DIR}/res/duomira.rc)
+# The resource compiler's output depends on the files the script includes.
+set_source_files_properties(${PROJECT_SOURCE_DIR}/res/duomira.rc PROPERTIES OBJECT_DEPENDS
+  "${PROJECT_SOURCE_DIR}/res/duomira.manifest;${PROJECT_SOURCE_DIR}/res/duomira.ico;${PROJECT_SOURCE_DIR}/res/path_dialog.ico;${PROJECT_SOURCE_DIR}/res/resource.h")
 target_link_libraries(Duomira PRIVATE duomira_core ${DUOMIRA_DELAYED_LIBS} advapi32 kernel32)
 target_link_options(Duomira PRIVATE -municode -mwindows ${DUOMIRA_STATIC_LINK})
 set_target_properties(Duomira PROPERTIES OUTPUT_NAME Duomira)

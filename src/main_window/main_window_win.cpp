@@ -95,9 +95,7 @@ void Win32MainWindow::DropIgnored(IgnoredDrop why, const std::vector<std::wstrin
 }
 
 void Win32MainWindow::PrepareToShow() {
-    // user32 and gdi32 load on this thread. Not the common controls: while
-    // their thread loads them, each first call of a window function here
-    // waits for it, and the start still holds the pairing lock.
+    // user32 and gdi32 load on this thread meanwhile.
     SystemDpi();
 }
 

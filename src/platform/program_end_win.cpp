@@ -11,7 +11,6 @@ namespace duomira {
 
 void ShowProgramMessage(std::wstring_view text) {
     StartWindowSystem();
-    WaitForCommonControls();
     const std::wstring message(text);
     MessageBoxW(nullptr, message.c_str(), L"Duomira", MB_OK | MB_SETFOREGROUND);
 }
@@ -87,9 +86,6 @@ void FailUnhandled() {
 }
 
 void EndProgram() {
-    // Not while a thread is loading a DLL: that thread would hold the loader
-    // lock that the process's exit needs.
-    WaitForCommonControls();
     ExitProcess(0);
 }
 

@@ -1,7 +1,5 @@
 #include "platform/window_win.h"
 
-#include <commctrl.h>
-
 #include <utility>
 
 #include "platform/program_end_win.h"
@@ -100,18 +98,11 @@ namespace {
 struct WindowSystemStart {
     bool started = false;
     std::vector<std::function<void()>> pending;
-    UniqueKernelHandle commonControlsLoader;
 };
 
 WindowSystemStart& TheWindowSystemStart() {
     static WindowSystemStart start;
     return start;
-}
-
-DWORD WINAPI LoadCommonControls(void*) {
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-    return 0;
 }
 
 }  // namespace
@@ -129,24 +120,8 @@ void StartWindowSystem() {
     WindowSystemStart& start = TheWindowSystemStart();
     if (start.started) return;
     start.started = true;
-    // user32 and gdi32 load on this thread first: under Wine, a start whose
-    // loader thread loaded user32 while this thread called into it hung in
-    // the DLL loader's lock.
-    SystemDpi();
-    // The common controls take about as long to load as the first window
-    // takes to create, so they load on a thread of their own meanwhile (and
-    // WaitForCommonControls must come before any control is made).
-    start.commonControlsLoader.reset(
-        CreateThread(nullptr, 0, &LoadCommonControls, nullptr, 0, nullptr));
-    if (!start.commonControlsLoader) LoadCommonControls(nullptr);
+    SystemDpi();  // loads user32 and gdi32, and the display driver with them
     for (auto& action : std::exchange(start.pending, {})) action();
-}
-
-void WaitForCommonControls() {
-    WindowSystemStart& start = TheWindowSystemStart();
-    if (!start.commonControlsLoader) return;
-    WaitForSingleObject(start.commonControlsLoader.get(), INFINITE);
-    start.commonControlsLoader.reset();
 }
 
 bool Window::RegisterWindowClass(const wchar_t* className, HICON icon, HBRUSH background) {
@@ -169,10 +144,6 @@ bool Window::CreateTopLevel(const wchar_t* className, std::wstring_view caption,
     HWND hwnd = CreateWindowExW(exStyle, className, title.c_str(), style, pixels.left, pixels.top,
                                 pixels.right - pixels.left, pixels.bottom - pixels.top, nullptr,
                                 nullptr, GetModuleHandleW(nullptr), this);
-    // Controls are made next. No control may be made while the common controls
-    // are still loading: the loading thread and this one would each wait for
-    // a lock that the other holds.
-    WaitForCommonControls();
     return hwnd != nullptr;
 }
 

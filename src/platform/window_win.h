@@ -15,16 +15,12 @@
 
 namespace duomira {
 
-// The window system (user32, gdi32 and the common controls, which the program
-// links delay-loaded) starts with the thread's first window or message box,
-// not at program start: a second start that only starts a tool never loads it.
-// Work that needs it, such as Timer1, waits for that moment.
+// The window system (user32 and gdi32, which the program links delay-loaded)
+// starts with the thread's first window or message box, not at program start:
+// a second start that only starts a tool never loads it. Work that needs it,
+// such as Timer1, waits for that moment.
 void WhenWindowSystemStarts(std::function<void()> action);  // at once when it has started
 void StartWindowSystem();
-// StartWindowSystem has the common controls load on a thread of their own,
-// beside the creation of the first window; no control (nor message box) may be
-// made before they have. Window::CreateTopLevel waits for them.
-void WaitForCommonControls();
 
 // A top-level window owned by a C++ object. Messages reach OnMessage; the
 // object must outlive its window (the destructor destroys the window).
