@@ -95,8 +95,7 @@ void Win32MainWindow::DropIgnored(IgnoredDrop why, const std::vector<std::wstrin
 }
 
 void Win32MainWindow::PrepareToShow() {
-    // user32 and gdi32 load on this thread meanwhile.
-    SystemDpi();
+    SystemDpi();  // loads user32 and gdi32 on this thread
 }
 
 void Win32MainWindow::PlaceWindow(const MainWindowModel& model) {
