@@ -37,35 +37,38 @@ TEST(CompareCommand, WorkedExamples) {
 }
 
 TEST(CompareCommand, FollowsTheProgramTheToolPathNamesInEitherRow) {
-    // What comes between the tool path and "A" "B", for the program in a row.
-    struct Case { std::wstring tool; std::int16_t row; bool subFlgSet; const wchar_t* between; };
+    // What comes between the tool path and "A" "B", for the program in a row,
+    // and whether that program takes files only.
+    struct Case { std::wstring tool; std::int16_t row; bool subFlgSet; const wchar_t* between; bool files; };
     const Case cases[] = {
-        {L"WINDIFF.exe", 1, true, L" -D "},
-        {L"C:\\WinMerge\\WinMergeU.exe", 0, false, L" -r "},
-        {L"winmerge", 1, true, L" "},
-        {L"\"C:\\Program Files\\Meld\\Meld.exe\"", 0, true, L" "},
-        {L"MeldConsole.exe --newtab", 1, false, L" "},  // switches of its own stay
-        {L"C:\\VS\\bin\\code.cmd", 0, false, L" --diff "},
-        {L"BCompare.exe", 0, true, L" "}, {L"BComp.com", 1, false, L" "},
-        {L"kdiff3.exe", 0, true, L" "}, {L"p4merge.exe", 1, false, L" "},
-        {L"VSCodium.exe", 1, true, L" --diff "},
-        {L"\"C:\\VS\\Code - Insiders.exe\"", 0, false, L" --diff "},
-        {L"C:\\tools\\xWinMergeU.exe", 0, true, L" -D "},  // another program: its row's form
-        {L"C:\\tools\\cmp.exe", 1, false, L" -r "},
-        {L"C:\\Program Files\\Meld\\Meld.exe", 0, true, L" -D "},  // program: C:\Program
+        {L"WINDIFF.exe", 1, true, L" -D ", false},
+        {L"C:\\WinMerge\\WinMergeU.exe", 0, false, L" -r ", false},
+        {L"winmerge", 1, true, L" ", false},
+        {L"\"C:\\Program Files\\Meld\\Meld.exe\"", 0, true, L" ", false},
+        {L"MeldConsole.exe --newtab", 1, false, L" ", false},  // switches of its own stay
+        {L"C:\\VS\\bin\\code.cmd", 0, false, L" --diff ", true},
+        {L"BCompare.exe", 0, true, L" ", false}, {L"BComp.com", 1, false, L" ", false},
+        {L"kdiff3.exe", 0, true, L" ", false}, {L"p4merge.exe", 1, false, L" ", true},
+        {L"VSCodium.exe", 1, true, L" --diff ", true},
+        {L"\"C:\\VS\\Code - Insiders.exe\"", 0, false, L" --diff ", true},
+        {L"C:\\tools\\xWinMergeU.exe", 0, true, L" -D ", false},  // another program: its row's form
+        {L"C:\\tools\\cmp.exe", 1, false, L" -r ", false},
+        {L"C:\\Program Files\\Meld\\Meld.exe", 0, true, L" -D ", false},  // program: C:\Program
     };
     for (const Case& c : cases) {
         std::array<std::wstring, 3> tools = kDefaultTools;
         tools[c.row] = c.tool;
         EXPECT_EQ(Line(c.row, c.subFlgSet, L"C:\\old", L"C:\\new\\", tools),
                   c.tool + c.between + L"\"C:\\old\" \"C:\\new\\\\\"");
+        EXPECT_EQ(ProgramFor(ToolProgram(c.tool, [](std::wstring_view) { return false; }), c.row)
+                      .filesOnly,
+                  c.files)
+            << c.tool;
     }
     for (std::wstring tool : {L"tortoisemerge", L"C:\\Git\\TortoiseGitMerge.exe"}) {
         EXPECT_EQ(Line(1, true, L"C:\\a b.txt", L"C:\\new\\", {L"", tool, L""}),
                   tool + L" /base:\"C:\\a b.txt\" /mine:\"C:\\new\\\\\"");
-    }
-    for (auto files : {L"TortoiseMerge.exe", L"TortoiseGitMerge", L"p4merge.exe", L"code.cmd"}) {
-        EXPECT_TRUE(ProgramFor(files, 0).filesOnly) << files;
+        EXPECT_TRUE(ProgramFor(tool, 1).filesOnly) << tool;
     }
     // Only a script named from a drive's root or a share: never by way of the working folder.
     for (auto script : {L"C:\\VS Code\\code.cmd", L"bin\\code.cmd", L".\\bin\\code.cmd",

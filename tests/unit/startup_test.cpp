@@ -167,18 +167,6 @@ TEST_F(StartupTest, PairingLockCoversReadDecideWriteButNoWindow) {
     EXPECT_EQ(store.Stored(L"FileName"), L"C:\\a.txt");
 }
 
-TEST_F(StartupTest, ErrorPathThatMissesTheLockAgainOrADropThatMissesItLeavesFileName) {
-    store.Put(L"FileName", L"C:\\a.txt");
-    platform.failStart = true;
-    dialog.onModal = [&] { platform.pairing.fail = true; };
-    Start(L"C:\\b.txt");
-    EXPECT_TRUE(ErrorPathTaken());
-    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\a.txt");
-    DropItems(startupContext, L"C:\\a.txt", {L"C:\\dropped"});
-    EXPECT_EQ(dialog.modalShows, 2);
-    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\a.txt");
-}
-
 TEST_F(StartupTest, ToInt16AcceptsOnlyWholeNumbersInRange) {
     EXPECT_EQ(ToInt16(L"0"), 0);
     EXPECT_EQ(ToInt16(L" 2 "), 2);
@@ -292,31 +280,39 @@ TEST_F(StartupTest, FileNameIsReadAgainAfterThePairWasLookedAtWithoutTheLock) {
     }
 }
 
-TEST_F(StartupTest, SecondStartThatCantRetakeTheLockAfterLookingLeavesFileName) {
-    store.Put(L"SelectExe", L"1");
+TEST_F(StartupTest, StartOrDropThatMissesTheLockAgainLeavesFileName) {
+    // The second acquire fails: the error path's, after the tool could not be
+    // started; or the one after the pair was looked at without the lock.
     store.Put(L"WinMergePath", L"C:\\VS Code\\bin\\code.cmd");
     platform.existingFiles = {L"C:\\VS Code\\bin\\code.cmd", L"C:\\VS Code\\Code.exe"};
-    store.Put(L"FileName", L"C:\\a.txt");
     store.Put(L"SubFlg", L"1");
     int acquired = 0;
     platform.pairing.onAcquire = [&] { platform.pairing.fail = ++acquired == 2; };
-    // Under the message a partner takes the pick, the next start picks the same
-    // item, and this start's hidden window ticks in between.
-    dialog.onModal = [&] {
-        store.Put(L"FileName", L"");
-        window.Timer1_Timer();
+    for (const bool looks : {false, true}) {
+        SCOPED_TRACE(looks ? "looked at the pair" : "tool failed to start");
+        store.Put(L"SelectExe", looks ? L"1" : L"0");
+        platform.failStart = !looks;
         store.Put(L"FileName", L"C:\\a.txt");
-    };
-    Start(L"C:\\b.txt");
-    EXPECT_TRUE(ErrorPathTaken());
-    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\a.txt");
-    EXPECT_FALSE(host.ended);
-    EXPECT_EQ(store.Stored(L"SubFlg"), L"1");
-    // A drop alike.
-    acquired = 0;
-    dialog.onModal = nullptr;
-    DropItems(startupContext, L"C:\\a.txt", {L"C:\\c.txt"});
-    EXPECT_EQ(store.Stored(L"FileName"), L"C:\\a.txt");
+        platform.messages.clear();
+        dialog.modalShows = acquired = 0;
+        // Under the message a partner takes the pick, the next start picks the
+        // same item, and the hidden window of a start that looked ticks between.
+        dialog.onModal = [&] {
+            if (!looks) return;
+            store.Put(L"FileName", L"");
+            window.Timer1_Timer();
+            store.Put(L"FileName", L"C:\\a.txt");
+        };
+        Start(L"C:\\b.txt");
+        EXPECT_TRUE(ErrorPathTaken());
+        EXPECT_EQ(store.Stored(L"FileName"), L"C:\\a.txt");
+        EXPECT_FALSE(host.ended);
+        EXPECT_EQ(store.Stored(L"SubFlg"), L"1");
+        acquired = 0;
+        dialog.onModal = nullptr;
+        DropItems(startupContext, L"C:\\a.txt", {L"C:\\c.txt"});
+        EXPECT_EQ(store.Stored(L"FileName"), L"C:\\a.txt");
+    }
 }
 
 constexpr std::wstring_view kOwnPick = L"\"C:\\first pick\"";
