@@ -293,11 +293,7 @@ Flow RunNormalFlow(StartupContext& context, std::wstring_view argument,
     auto toolIndex = ToInt16(*selectExe);
     if (selectExeAbsent && fileName->empty() && context.probe) {
         // A first start with no tool ever chosen: the one that is installed.
-        // The search for the tools' programs runs on a thread of its own
-        // while the window system loads here; each takes a while.
-        ToolSearchAhead search(*context.probe);
-        context.mainWindow.PrepareToShow();
-        toolIndex = FirstToolIndex(context.store, *context.probe, &search);
+        toolIndex = FirstToolIndex(context.store, *context.probe);
     }
     if (!toolIndex || !context.mainWindow.SelectOption(*toolIndex)) return Flow::Failed;
 

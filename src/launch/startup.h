@@ -41,9 +41,6 @@ class MainWindowApi {
     // For a start that ends after a message: its window's timer no longer acts
     // on FileName, which holds no pick of this start's.
     virtual void StopWatching() = 0;
-    // This start will show the window: what showing it needs loads now, while
-    // other work of the start runs on another thread.
-    virtual void PrepareToShow() = 0;
 };
 
 // The tool path dialog, shown modal: returns when it has been hidden or closed.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <future>
 
 #include "launch/compare_command.h"
 
@@ -219,48 +218,14 @@ bool ToolProgramFound(InstallProbe& probe, std::wstring_view toolPath) {
     return !HasExtension(program) && probe.IsFile(std::wstring(program) + L".exe");
 }
 
-ToolSearchAhead::ToolSearchAhead(InstallProbe& probe) : probe_(probe) {
-    // WinMerge is looked for only where WinDiff is not found, as FirstToolIndex does.
-    // The thread has begun to run before the constructor returns: a thread's
-    // start waits for the loader lock, which this thread may take next to
-    // load a DLL for a good while.
-    try {
-        std::promise<void> running;
-        std::future<void> started = running.get_future();
-        thread_ = std::thread([this, running = std::move(running)]() mutable {
-            running.set_value();
-            try {
-                found_[0] = FoundToolPath(probe_, 0).has_value();
-                if (!*found_[0]) found_[1] = FoundToolPath(probe_, 1).has_value();
-            } catch (...) {
-                // What is not answered here is looked for by Found.
-            }
-        });
-        started.wait();
-    } catch (...) {
-        // No thread: Found looks for everything itself.
-    }
-}
-
-ToolSearchAhead::~ToolSearchAhead() {
-    if (thread_.joinable()) thread_.join();
-}
-
-bool ToolSearchAhead::Found(int tool) {
-    if (thread_.joinable()) thread_.join();
-    if (!found_[tool]) found_[tool] = FoundToolPath(probe_, tool).has_value();
-    return *found_[tool];
-}
-
-std::optional<std::int16_t> FirstToolIndex(SettingsBackend& store, InstallProbe& probe,
-                                           ToolSearchAhead* ahead) {
+std::optional<std::int16_t> FirstToolIndex(SettingsBackend& store, InstallProbe& probe) {
     // Whether a tool's program can be found: a stored path's program, or,
     // while none was stored, the detected one (searched for once, not again).
     auto found = [&](int tool) -> std::optional<bool> {
         bool absent = false;
         auto path = ReadSetting(store, kToolPathKeys[tool], absent);
         if (!path) return std::nullopt;
-        if (absent) return ahead ? ahead->Found(tool) : FoundToolPath(probe, tool).has_value();
+        if (absent) return FoundToolPath(probe, tool).has_value();
         return ToolProgramFound(probe, *path);
     };
     auto winDiff = found(0);

@@ -5,12 +5,10 @@
 // Nothing found here is ever stored; only the tool path dialog's "ＯＫ" stores.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "launch/settings_store.h"
@@ -54,32 +52,9 @@ std::optional<std::wstring> ReadToolPath(SettingsBackend& store, int tool, Insta
 // quotes such a path), else up to the first blank.
 bool ToolProgramFound(InstallProbe& probe, std::wstring_view toolPath);
 
-// The search for the programs of WinDiff and WinMerge as FirstToolIndex makes
-// it while their paths were never stored, run on a thread of its own from
-// construction on, so that a start can do other work meanwhile. It asks only
-// the probe, never the store.
-class ToolSearchAhead {
-  public:
-    explicit ToolSearchAhead(InstallProbe& probe);
-    ~ToolSearchAhead();
-    ToolSearchAhead(const ToolSearchAhead&) = delete;
-    ToolSearchAhead& operator=(const ToolSearchAhead&) = delete;
-
-    // Whether the search finds the tool's program (0 WinDiff, 1 WinMerge);
-    // waits for the thread. What it did not look for is looked for here.
-    bool Found(int tool);
-
-  private:
-    InstallProbe& probe_;
-    std::array<std::optional<bool>, 2> found_;
-    std::thread thread_;
-};
-
 // The tool a first start selects while SelectExe has never been stored:
 // WinMerge when WinDiff's program can't be found but WinMerge's can, else
-// WinDiff. A tool path never stored is searched for (by ahead, if given).
-// nullopt when the store failed.
-std::optional<std::int16_t> FirstToolIndex(SettingsBackend& store, InstallProbe& probe,
-                                           ToolSearchAhead* ahead = nullptr);
+// WinDiff. A tool path never stored is searched for. nullopt when the store failed.
+std::optional<std::int16_t> FirstToolIndex(SettingsBackend& store, InstallProbe& probe);
 
 }  // namespace duomira

@@ -69,8 +69,6 @@ class MainWindowHost {
     // Leaves word of a drop that is not acted on; for one made while an
     // earlier drop is busy also the warning beep of a click on a blocked window.
     virtual void DropIgnored(IgnoredDrop why, const std::vector<std::wstring>& paths) = 0;
-    // Loads ahead what Show needs first (the window system's DLLs).
-    virtual void PrepareToShow() = 0;
 };
 
 class MainWindow : public MainWindowApi {
@@ -97,7 +95,6 @@ class MainWindow : public MainWindowApi {
     bool SetFirstPath(std::wstring_view path) override;
     bool ShowModeless() override;
     void StopWatching() override { watching_ = false; }
-    void PrepareToShow() override { host_.PrepareToShow(); }
 
     // Event handlers. A false return is a failure nothing here handles.
     bool Image1_Click() { return ChangeStyle(); }

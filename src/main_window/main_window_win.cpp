@@ -94,10 +94,6 @@ void Win32MainWindow::DropIgnored(IgnoredDrop why, const std::vector<std::wstrin
     }
 }
 
-void Win32MainWindow::PrepareToShow() {
-    SystemDpi();  // loads user32 and gdi32 on this thread
-}
-
 void Win32MainWindow::PlaceWindow(const MainWindowModel& model) {
     const RECT wanted = OuterRect(model, WindowDpi(Hwnd()));
     RECT current{};

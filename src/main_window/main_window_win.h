@@ -33,7 +33,6 @@ class Win32MainWindow : public Window, public MainWindowHost {
     bool Show(const MainWindowModel& model) override;
     void EndProgram() override;
     void DropIgnored(IgnoredDrop why, const std::vector<std::wstring>& paths) override;
-    void PrepareToShow() override;
 
   protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

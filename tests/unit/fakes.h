@@ -169,9 +169,6 @@ class FakeHost : public MainWindowHost {
     void DropIgnored(IgnoredDrop why, const std::vector<std::wstring>&) override {
         dropsIgnored.push_back(why);
     }
-    void PrepareToShow() override {
-        if (log) log->push_back(L"prepare");
-    }
 };
 
 class FakePathDialog : public PathDialogApi {

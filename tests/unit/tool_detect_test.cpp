@@ -161,20 +161,18 @@ TEST_F(ToolDetectStartTest, StoredChoicesAreNeverSecondGuessedNorPaidFor) {
               L"C:\\WinMerge\\WinMergeU.exe -r \"C:\\a.txt\" \"D:\\b.txt\"");
 }
 
-TEST_F(ToolDetectStartTest, FirstUseSearchesWhileTheWindowSystemLoads) {
+TEST_F(ToolDetectStartTest, FirstUseSelectsTheInstalledToolAndLaterStartsDontSearch) {
     FakeProbe probe;  // only WinMerge is installed
     probe.registry[{kMachine, k64, kUninstall, L"InstallLocation"}] = L"C:\\WinMerge\\";
     probe.files.insert(L"C:\\WinMerge\\WinMergeU.exe");
-    host.log = &store.log;
     ASSERT_EQ(Start(L"C:\\a.txt", &probe), StartupOutcome::RunMessageLoop);
     EXPECT_EQ(window.Model().selectedOption, 1);
     EXPECT_EQ(store.Stored(L"SelectExe"), L"1");
-    EXPECT_EQ(std::count(store.log.begin(), store.log.end(), L"prepare"), 1);
-    // With a tool chosen there is nothing to search for, nor to load ahead.
+    // With a tool chosen there is nothing to search for.
     store.Put(L"FileName", L"");
-    store.log.clear();
+    const int asked = probe.questions;
     ASSERT_EQ(Start(L"C:\\b.txt", &probe), StartupOutcome::RunMessageLoop);
-    EXPECT_EQ(std::count(store.log.begin(), store.log.end(), L"prepare"), 0);
+    EXPECT_EQ(probe.questions, asked);
 }
 
 }  // namespace
