@@ -228,12 +228,14 @@ std::optional<std::int16_t> FirstToolIndex(SettingsBackend& store, InstallProbe&
         if (absent) return FoundToolPath(probe, tool).has_value();
         return ToolProgramFound(probe, *path);
     };
-    auto winDiff = found(0);
-    if (!winDiff) return std::nullopt;
-    if (*winDiff) return 0;
+    // Without WinMerge's program the answer is WinDiff, whatever a search for
+    // WinDiff's would find: WinMerge's is looked for first.
     auto winMerge = found(1);
     if (!winMerge) return std::nullopt;
-    return *winMerge ? 1 : 0;
+    if (!*winMerge) return 0;
+    auto winDiff = found(0);
+    if (!winDiff) return std::nullopt;
+    return *winDiff ? 0 : 1;
 }
 
 }  // namespace duomira

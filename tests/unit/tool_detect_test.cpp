@@ -33,6 +33,7 @@ class FakeProbe : public InstallProbe {
     std::map<std::wstring, std::vector<std::wstring>> folders;
     std::set<std::wstring> onSearchPath;
     int questions = 0;
+    std::vector<std::wstring> bareNamesAsked;
 
     std::optional<std::wstring> RegistryText(RegistryRoot root, RegistryView view,
                                              std::wstring_view key,
@@ -57,6 +58,7 @@ class FakeProbe : public InstallProbe {
     }
     bool StartFindsBareName(std::wstring_view name) override {
         ++questions;
+        bareNamesAsked.emplace_back(name);
         return onSearchPath.contains(std::wstring(name));
     }
 };
@@ -110,6 +112,27 @@ TEST(ToolDetectTest, WinDiffComesFromTheNewestSdkThatHasIt) {
     // 22621 lacks it; 19041 is newer than 9 by number, not by text.
     EXPECT_EQ(DetectedToolPath(probe, 0), L"C:\\Kits\\10\\bin\\10.0.19041.0\\x86\\windiff.exe");
     EXPECT_EQ(DetectedToolPath(probe, 2), L"FC");
+}
+
+TEST(ToolDetectTest, FirstToolIsWinMergeOnlyWhereWinDiffIsMissing) {
+    const struct {
+        bool winDiff, winMerge;
+        std::int16_t expected;
+        std::vector<std::wstring> bareNamesAsked;  // WinDiff's not at all without WinMerge
+    } rows[] = {
+        {false, false, 0, {L"WINMERGE.exe"}},
+        {false, true, 1, {L"WINMERGE.exe", L"WINDIFF.exe"}},
+        {true, false, 0, {L"WINMERGE.exe"}},
+        {true, true, 0, {L"WINMERGE.exe", L"WINDIFF.exe"}},
+    };
+    for (const auto& row : rows) {
+        FakeProbe probe;
+        if (row.winDiff) probe.onSearchPath.insert(L"WINDIFF.exe");
+        if (row.winMerge) probe.onSearchPath.insert(L"WINMERGE.exe");
+        MemorySettingsBackend store;
+        EXPECT_EQ(FirstToolIndex(store, probe), row.expected) << row.winDiff << row.winMerge;
+        EXPECT_EQ(probe.bareNamesAsked, row.bareNamesAsked) << row.winDiff << row.winMerge;
+    }
 }
 
 TEST(ToolDetectTest, ProgramOfAToolPathIsLookedForAsTheStartWouldTakeIt) {
