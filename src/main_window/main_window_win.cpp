@@ -153,8 +153,15 @@ bool Win32MainWindow::Realize(const MainWindowModel& model) {
                     {ids::kOption1 + 2, model.optionCaptions[2]},
                     {ids::kMainLabel2, model.firstPath}});
     if (HWND image = layout_.Control(ids::kImage1)) {
-        imageIcon_.reset(LoadProgramIcon(TwipsToPixels(480, windowDpi)));
-        SendMessageW(image, STM_SETICON, reinterpret_cast<WPARAM>(imageIcon_.get()), 0);
+        // At the system's DPI the class icon has the image's size: loading the
+        // icon again would only cost the first window time.
+        const int size = TwipsToPixels(480, windowDpi);
+        HICON shown = icon_.get();
+        if (!shown || size != GetSystemMetrics(SM_CXICON)) {
+            imageIcon_.reset(LoadProgramIcon(size));
+            shown = imageIcon_.get();
+        }
+        SendMessageW(image, STM_SETICON, reinterpret_cast<WPARAM>(shown), 0);
     }
     Sync(model);
     return true;
