@@ -3,11 +3,15 @@
 // the two alternate, so that the load of the machine falls on both alike).
 //
 //   bench_driver.exe --exe-dir DIR --bench-dir DIR [--runs N] [--idle-seconds S]
+//   bench_driver.exe --exe-dir DIR --bench-dir DIR [--runs N] --compare NAME.exe[:VARIABLE=VALUE][@stored] ...
 //
 // --exe-dir holds Duomira.exe; --bench-dir the benchmark's own programs
 // (bench_tool.exe, baseline_launcher.exe, baseline_window.exe). Unix paths
 // "/x/y" are taken as "Z:\x\y". Prints one table; exit code 0 when every
-// measurement could be taken (whether or not it meets its goal).
+// measurement could be taken (whether or not it meets its goal). With
+// --compare it times only first starts, of each program named (in --exe-dir,
+// run with the variable set, with a tool and its path stored or nothing),
+// beside the baseline window, and prints each one's median.
 #include <windows.h>
 
 #include <psapi.h>
@@ -20,6 +24,7 @@
 #include <cwctype>
 #include <functional>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -413,19 +418,118 @@ std::string Ms(const Stats& stats) {
 
 std::string MiB(SIZE_T bytes) { return Format("%.2f MiB", static_cast<double>(bytes) / (1024.0 * 1024.0)); }
 
+// ---------------------------------------------------------------- first starts
+
+// A program timed from its start to its main window turning visible: the
+// baseline window, or Duomira.exe (or a build beside it) as a first start.
+struct FirstStart {
+    std::wstring label;
+    std::wstring exe;              // in --exe-dir; empty for the baseline window
+    std::wstring variable, value;  // an environment variable set for its starts
+    bool stored = false;           // a tool chosen and its path stored before each start
+    Stats shown;
+};
+
+FirstStart BaselineWindow() { return {L"baseline", L"", L"", L"", false, {}}; }
+
+// Times every entry once a round, in an order shuffled each round. A start
+// is slowed by what ran just before it (a window that came up moments ago
+// still has work going on in Wine's server, its desktop and the X server):
+// every window is left up alike before it is ended, and no entry may always
+// follow the same one. A Duomira instance is ended by clearing FileName; how
+// long it takes to go is added to clearToGone.
+void TimeFirstStarts(std::vector<FirstStart>& entries, int runs, int warmups, Stats& clearToGone) {
+    std::vector<size_t> order(entries.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::mt19937 shuffle(20261208);  // the same orders in every run of the benchmark
+    for (int run = -warmups; run < runs; ++run) {
+        std::shuffle(order.begin(), order.end(), shuffle);
+        for (size_t index : order) {
+            FirstStart& entry = entries[index];
+            const bool baseline = entry.exe.empty();
+            ResetSettings();
+            if (entry.stored) {
+                WriteSetting(L"SelectExe", L"0");
+                WriteSetting(L"WinDiffPath", BenchExe(L"bench_tool.exe"));
+            }
+            if (!entry.variable.empty()) SetEnvironmentVariableW(entry.variable.c_str(), entry.value.c_str());
+            Settle();
+            const wchar_t* className = baseline ? L"DuomiraBenchBaseline" : L"DuomiraMainWindow";
+            const double start = NowMs();
+            Process process = Start(baseline ? Quoted(BenchExe(L"baseline_window.exe"))
+                                             : Quoted(g_exeDir + L"\\" + entry.exe) + L" C:\\bench\\first-" +
+                                                   std::to_wstring(run + warmups) + L".txt");
+            const std::optional<double> shown = WaitForVisibleWindow(process, className, 10000);
+            if (!entry.variable.empty()) SetEnvironmentVariableW(entry.variable.c_str(), nullptr);
+            if (!shown) Die(ToUtf8(entry.label) + ": the window did not come up within 10 s");
+            // Let the instance reach its wait, at another point of its timer's period each run.
+            Sleep(150 + static_cast<DWORD>(((run + warmups) * 37) % 500));
+            if (baseline) {
+                if (HWND window = VisibleWindowOf(process.id, className)) PostMessageW(window, WM_CLOSE, 0, 0);
+                process.WaitExit(5000);
+            } else {
+                const double cleared = NowMs();
+                WriteSetting(L"FileName", L"");
+                const bool gone = process.WaitExit(5000);
+                if (!gone) Die(ToUtf8(entry.label) + ": the instance did not end within 5 s of FileName being cleared");
+                if (run >= 0) clearToGone.Add(NowMs() - cleared);
+            }
+            process.End();
+            if (run >= 0) entry.shown.Add(*shown - start);
+        }
+    }
+}
+
+// --compare: the first starts of several builds, or of one build under
+// several environment settings, against the baseline window in one run.
+// Comparing builds in separate runs does not resolve a few milliseconds: the
+// machine's state moves every figure by more.
+int CompareFirstStarts(std::vector<FirstStart> entries, int runs) {
+    entries.insert(entries.begin(), BaselineWindow());
+    Stats clearToGone;
+    TimeFirstStarts(entries, runs, 3, clearToGone);
+    Print("first start -> main window visible, " + std::to_string(runs) + " rounds, order shuffled each round\n");
+    const double base = entries[0].shown.Median();
+    for (const FirstStart& entry : entries) {
+        Print("  " + ToUtf8(entry.label) + ": " + Ms(entry.shown) + " ms, " +
+              Format("%.3fx", entry.shown.Median() / base) + "\n");
+    }
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     int runs = 41;
     DWORD idleSeconds = 10;
+    std::vector<FirstStart> variants;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
-        const std::wstring value = i + 1 < argc ? argv[i + 1] : L"";
+        std::wstring value = i + 1 < argc ? argv[i + 1] : L"";
         if (arg == L"--exe-dir") g_exeDir = WindowsPath(value), ++i;
         else if (arg == L"--bench-dir") g_benchDir = WindowsPath(value), ++i;
         else if (arg == L"--runs") runs = std::max(1, _wtoi(value.c_str())), ++i;
         else if (arg == L"--idle-seconds") idleSeconds = static_cast<DWORD>(std::max(1, _wtoi(value.c_str()))), ++i;
-        else Die("usage: bench_driver.exe --exe-dir DIR --bench-dir DIR [--runs N] [--idle-seconds S]");
+        else if (arg == L"--compare") {
+            // NAME.exe[:VARIABLE=VALUE][@stored]
+            FirstStart entry{value, L"", L"", L"", false, {}};
+            if (value.size() > 7 && value.compare(value.size() - 7, 7, L"@stored") == 0) {
+                entry.stored = true;
+                value.resize(value.size() - 7);
+            }
+            const size_t colon = value.find(L':');
+            entry.exe = value.substr(0, colon);
+            if (colon != std::wstring::npos) {
+                const size_t equals = value.find(L'=', colon);
+                if (equals == std::wstring::npos) Die("--compare NAME.exe[:VARIABLE=VALUE][@stored]");
+                entry.variable = value.substr(colon + 1, equals - colon - 1);
+                entry.value = value.substr(equals + 1);
+            }
+            variants.push_back(entry);
+            ++i;
+        }
+        else Die("usage: bench_driver.exe --exe-dir DIR --bench-dir DIR [--runs N] [--idle-seconds S]\n"
+                 "       [--compare NAME.exe[:VARIABLE=VALUE][@stored] ...]");
     }
     if (g_exeDir.empty() || g_benchDir.empty()) Die("--exe-dir and --bench-dir are needed");
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
@@ -437,13 +541,16 @@ int wmain(int argc, wchar_t** argv) {
     HWND keepDesktop = CreateWindowExW(0, L"STATIC", L"bench", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     if (!keepDesktop) Die("cannot create the driver's window");
 
+    if (!variants.empty()) return CompareFirstStarts(std::move(variants), runs);
+
     HANDLE toolStarted = CreateEventW(nullptr, TRUE, FALSE, kToolEvent);
     SetEnvironmentVariableW(L"DUOMIRA_BENCH_EVENT", kToolEvent);
     SetEnvironmentVariableW(L"DUOMIRA_BENCH_TOOL", BenchExe(L"bench_tool.exe").c_str());
     SetEnvironmentVariableW(L"DUOMIRA_BENCH_FIRST", kFirstPath);
     const int warmups = 3;
     Print("runs: " + std::to_string(runs) + " of each (after " + std::to_string(warmups) +
-          " warm-up runs), alternating Duomira and baseline\n");
+          " warm-up runs); second starts alternate with the baseline's, first starts\n"
+          "and baseline windows go in an order shuffled each round, both rows against one baseline\n");
 
     // 1. Second start -> comparison tool started.
     Stats secondDuomira, secondBaseline;
@@ -464,47 +571,22 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     // 3. First start -> main window visible, and 2. FileName cleared -> first instance gone.
-    // Each run times two first starts, each beside a baseline run of its own:
-    // one with nothing stored (a first use ever, which looks for the installed
+    // Each round times two first starts and two baseline windows: one start
+    // with nothing stored (a first use ever, which looks for the installed
     // tools), one with a tool chosen and its path stored (every later use).
-    Stats firstDuomira, firstBaseline, firstStoredDuomira, firstStoredBaseline, clearToGone;
-    auto timeFirstStart = [&](int run, bool stored, Stats& duomiraTimes, Stats& baselineTimes) {
-        ResetSettings();
-        if (stored) {
-            WriteSetting(L"SelectExe", L"0");
-            WriteSetting(L"WinDiffPath", BenchExe(L"bench_tool.exe"));
-        }
-        Settle();
-        const double firstStart = NowMs();
-        Process first = Start(Quoted(Duomira()) + L" C:\\bench\\first-" + std::to_wstring(run + warmups) + L".txt");
-        const std::optional<double> shown = WaitForVisibleWindow(first, L"DuomiraMainWindow", 10000);
-        if (!shown) Die("Duomira's main window did not come up within 10 s");
-        // Let the instance reach its wait, at another point of its timer's period each run.
-        Sleep(150 + static_cast<DWORD>(((run + warmups) * 37) % 500));
-        const double cleared = NowMs();
-        WriteSetting(L"FileName", L"");
-        const bool gone = first.WaitExit(5000);
-        const double goneAt = NowMs();
-        first.End();
-        if (!gone) Die("the first instance did not end within 5 s of FileName being cleared");
-
-        Settle();
-        const double baselineStart = NowMs();
-        Process baseline = Start(Quoted(BenchExe(L"baseline_window.exe")));
-        const std::optional<double> baselineShown = WaitForVisibleWindow(baseline, L"DuomiraBenchBaseline", 10000);
-        if (!baselineShown) Die("the baseline window did not come up within 10 s");
-        if (HWND window = VisibleWindowOf(baseline.id, L"DuomiraBenchBaseline")) PostMessageW(window, WM_CLOSE, 0, 0);
-        baseline.WaitExit(5000);
-        baseline.End();
-        if (run < 0) return;
-        duomiraTimes.Add(*shown - firstStart);
-        clearToGone.Add(goneAt - cleared);
-        baselineTimes.Add(*baselineShown - baselineStart);
+    // Both are set against all the baseline's runs.
+    std::vector<FirstStart> firstStarts = {
+        {L"nothing stored", L"Duomira.exe", L"", L"", false, {}},
+        {L"tool and path stored", L"Duomira.exe", L"", L"", true, {}},
+        BaselineWindow(),
+        BaselineWindow(),
     };
-    for (int run = -warmups; run < runs; ++run) {
-        timeFirstStart(run, false, firstDuomira, firstBaseline);
-        timeFirstStart(run, true, firstStoredDuomira, firstStoredBaseline);
-    }
+    Stats clearToGone;
+    TimeFirstStarts(firstStarts, runs, warmups, clearToGone);
+    const Stats& firstDuomira = firstStarts[0].shown;
+    const Stats& firstStoredDuomira = firstStarts[1].shown;
+    Stats firstBaseline = firstStarts[2].shown;
+    for (double value : firstStarts[3].shown.values) firstBaseline.Add(value);
 
     // 4. and 5. A waiting instance and an idle baseline window, side by side.
     ResetSettings();
@@ -580,7 +662,7 @@ int wmain(int argc, wchar_t** argv) {
                     Verdict(clearToGone.Median() <= 50 && clearToGone.Quantile(0.95) <= 100)});
     ratioRow("first start -> main window visible, nothing stored, ms", firstDuomira, firstBaseline, 1.25);
     ratioRow("first start -> main window visible, tool and path stored, ms", firstStoredDuomira,
-             firstStoredBaseline, 1.25);
+             firstBaseline, 1.25);
     rows.push_back({"Duomira.exe size", Format("%.0f KiB", static_cast<double>(exeSize) / 1024.0), "-", "-",
                     "-", ""});
     rows.push_back({"imports of Duomira.exe", imports, "-", "-", "system DLLs only", Verdict(systemOnly)});

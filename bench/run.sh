@@ -3,19 +3,22 @@
 # a fresh Wine prefix in BUILD_DIR/bench/wine-state (set up and torn down with
 # the Wine test runner), and prints the machine and a table of the figures.
 #
-#   bench/run.sh BUILD_DIR [RUNS] [IDLE_SECONDS]
+#   bench/run.sh BUILD_DIR [RUNS] [IDLE_SECONDS] [DRIVER ARGUMENTS...]
 #
 # BUILD_DIR is a mingw build (cmake --build BUILD_DIR --target bench builds
 # the programs and calls this script). RUNS: runs of each timed measure
 # (default 41, after 3 warm-up runs); IDLE_SECONDS: how long a waiting
 # instance is watched for its CPU time and wake-ups (default 10). The table
-# also goes to BUILD_DIR/bench/results.txt.
+# also goes to BUILD_DIR/bench/results.txt. Arguments after the third go to
+# bench_driver.exe: "--compare Duomira.exe --compare Other.exe@stored" times
+# only the first starts of builds copied into BUILD_DIR, side by side.
 set -euo pipefail
 
 [ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [RUNS] [IDLE_SECONDS]" >&2; exit 2; }
 BUILD_DIR=$(cd "$1" && pwd -P)
 RUNS=${2:-41}
 IDLE_SECONDS=${3:-10}
+shift $(($# < 3 ? $# : 3))  # what follows goes to the driver as it is (--compare ...)
 HERE=$(cd "$(dirname "$0")" && pwd -P)
 RUNNER="$HERE/../tests/wine/run_wine_tests.sh"
 BENCH_DIR="$BUILD_DIR/bench"
@@ -50,7 +53,7 @@ RESULTS="$BENCH_DIR/results.txt"
 rc=0
 timeout -k 10 900 wine "$BENCH_DIR/bench_driver.exe" --exe-dir "$(windows_path "$BUILD_DIR")" \
     --bench-dir "$(windows_path "$BENCH_DIR")" --runs "$RUNS" --idle-seconds "$IDLE_SECONDS" \
-    </dev/null >>"$RESULTS" 2>&1 || rc=$?
+    "$@" </dev/null >>"$RESULTS" 2>&1 || rc=$?
 echo "load:  $(cut -d' ' -f1-3 /proc/loadavg) (1, 5, 15 min) at the end" >>"$RESULTS"
 cat "$RESULTS"
 exit "$rc"
