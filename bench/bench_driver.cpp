@@ -1,6 +1,7 @@
 // bench_driver.exe: times Duomira.exe under Wine against baseline programs
-// that do the least the same job needs, side by side in one run (the runs of
-// the two alternate, so that the load of the machine falls on both alike).
+// that do the least the same job needs, side by side in one run (second starts
+// alternate with the baseline's, first starts and baseline windows go in an
+// order shuffled each round, so that the load of the machine falls on all alike).
 //
 //   bench_driver.exe --exe-dir DIR --bench-dir DIR [--runs N] [--idle-seconds S]
 //   bench_driver.exe --exe-dir DIR --bench-dir DIR [--runs N] --compare NAME.exe[:VARIABLE=VALUE][@stored] ...
@@ -519,6 +520,7 @@ int wmain(int argc, wchar_t** argv) {
             }
             const size_t colon = value.find(L':');
             entry.exe = value.substr(0, colon);
+            if (entry.exe.empty()) Die("--compare NAME.exe[:VARIABLE=VALUE][@stored]");
             if (colon != std::wstring::npos) {
                 const size_t equals = value.find(L'=', colon);
                 if (equals == std::wstring::npos) Die("--compare NAME.exe[:VARIABLE=VALUE][@stored]");

@@ -14,7 +14,7 @@
 # only the first starts of builds copied into BUILD_DIR, side by side.
 set -euo pipefail
 
-[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [RUNS] [IDLE_SECONDS]" >&2; exit 2; }
+[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [RUNS] [IDLE_SECONDS] [DRIVER ARGUMENTS...]" >&2; exit 2; }
 BUILD_DIR=$(cd "$1" && pwd -P)
 RUNS=${2:-41}
 IDLE_SECONDS=${3:-10}

@@ -219,23 +219,24 @@ bool ToolProgramFound(InstallProbe& probe, std::wstring_view toolPath) {
 }
 
 std::optional<std::int16_t> FirstToolIndex(SettingsBackend& store, InstallProbe& probe) {
+    // Both paths are read before anything is looked for: a WinDiff path that
+    // can't be read leaves no answer, and a WinMerge path that can't be read
+    // leaves one only where WinDiff's program is found.
+    std::optional<std::wstring> paths[2];
+    bool absent[2] = {false, false};
+    for (int tool : {0, 1}) paths[tool] = ReadSetting(store, kToolPathKeys[tool], absent[tool]);
     // Whether a tool's program can be found: a stored path's program, or,
-    // while none was stored, the detected one (searched for once, not again).
-    auto found = [&](int tool) -> std::optional<bool> {
-        bool absent = false;
-        auto path = ReadSetting(store, kToolPathKeys[tool], absent);
-        if (!path) return std::nullopt;
-        if (absent) return FoundToolPath(probe, tool).has_value();
-        return ToolProgramFound(probe, *path);
+    // while none was stored, the detected one.
+    auto found = [&](int tool) {
+        return absent[tool] ? FoundToolPath(probe, tool).has_value()
+                            : ToolProgramFound(probe, *paths[tool]);
     };
-    // Without WinMerge's program the answer is WinDiff, whatever a search for
-    // WinDiff's would find: WinMerge's is looked for first.
-    auto winMerge = found(1);
-    if (!winMerge) return std::nullopt;
-    if (!*winMerge) return 0;
-    auto winDiff = found(0);
-    if (!winDiff) return std::nullopt;
-    return *winDiff ? 0 : 1;
+    if (!paths[0]) return std::nullopt;
+    if (!paths[1]) return found(0) ? std::optional<std::int16_t>(0) : std::nullopt;
+    // WinDiff unless only WinMerge's program is found. WinMerge's is looked
+    // for first, so that a machine without it is spared WinDiff's search.
+    if (!found(1)) return 0;
+    return found(0) ? 0 : 1;
 }
 
 }  // namespace duomira
