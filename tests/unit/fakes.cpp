@@ -11,7 +11,7 @@ namespace duomira {
 
 StoreValue MemorySettingsBackend::Get(std::wstring_view name) {
     log.push_back(L"get:" + std::wstring(name));
-    if (failReads) return {StoreStatus::Failed, {}};
+    if (failReads || (!failReadName.empty() && name == failReadName)) return {StoreStatus::Failed, {}};
     auto it = values_.find(name);
     if (it == values_.end()) return {StoreStatus::Absent, {}};
     return {StoreStatus::Found, it->second};

@@ -24,6 +24,7 @@ class MemorySettingsBackend : public SettingsBackend {
     void Put(std::wstring_view name, std::wstring_view value) { values_[std::wstring(name)] = value; }
 
     bool failReads = false;
+    std::wstring failReadName;  // when set, reads of this value fail too
     bool failWrites = false;
     std::wstring failWriteName;  // when set, only writes to this value fail
     std::vector<std::wstring> log;  // "get:Name" / "set:Name=value", in order

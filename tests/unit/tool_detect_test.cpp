@@ -135,6 +135,17 @@ TEST(ToolDetectTest, FirstToolIsWinMergeOnlyWhereWinDiffIsMissing) {
     }
 }
 
+TEST(ToolDetectTest, AnUnreadableToolPathLeavesAFirstToolOnlyWhereWinDiffIsFound) {
+    FakeProbe probe;  // neither tool's program is found
+    MemorySettingsBackend store;
+    store.failReadName = L"WinDiffPath";
+    EXPECT_EQ(FirstToolIndex(store, probe), std::nullopt);
+    store.failReadName = L"WinMergePath";
+    EXPECT_EQ(FirstToolIndex(store, probe), std::nullopt);
+    probe.onSearchPath.insert(L"WINDIFF.exe");
+    EXPECT_EQ(FirstToolIndex(store, probe), 0);
+}
+
 TEST(ToolDetectTest, ProgramOfAToolPathIsLookedForAsTheStartWouldTakeIt) {
     FakeProbe probe;
     probe.files = {L"C:\\Program Files\\WinMerge\\WinMergeU.exe", L"C:\\t\\wd.exe"};
