@@ -197,16 +197,22 @@ constexpr wchar_t kToolEvent[] = L"DuomiraBenchToolStarted";
 constexpr wchar_t kFirstPath[] = L"C:\\bench\\old\\list.txt";
 constexpr wchar_t kSecondPath[] = L"C:\\bench\\new\\list.txt";
 
-// From the start of the process to the tool's signal.
-std::optional<double> TimeToTool(const std::wstring& commandLine, HANDLE toolStarted) {
+// From the start of the process to the tool's signal; ends the benchmark,
+// saying which start failed how, when the tool gives no signal or the
+// process does not end.
+double TimeToTool(const char* who, const std::wstring& commandLine, HANDLE toolStarted) {
     ResetEvent(toolStarted);
     const double start = NowMs();
     Process process = Start(commandLine);
     const bool signalled = WaitForSingleObject(toolStarted, 10000) == WAIT_OBJECT_0;
     const double end = NowMs();
     const bool ended = process.WaitExit(10000);
+    DWORD exitCode = STILL_ACTIVE;
+    GetExitCodeProcess(process.handle, &exitCode);
     process.End();
-    if (!signalled || !ended) return std::nullopt;
+    if (!signalled || !ended)
+        Die(std::string(who) + ": " + (signalled ? "" : "the tool did not start within 10 s; ") +
+            (ended ? "the process ended with " + std::to_string(exitCode) : std::string("the process did not end")));
     return end - start;
 }
 
@@ -561,15 +567,14 @@ int wmain(int argc, wchar_t** argv) {
     for (int run = -warmups; run < runs; ++run) {
         WriteSetting(L"FileName", kFirstPath);
         Settle();
-        const std::optional<double> duomira = TimeToTool(Quoted(Duomira()) + L" " + kSecondPath, toolStarted);
+        const double duomira = TimeToTool("Duomira's second start", Quoted(Duomira()) + L" " + kSecondPath, toolStarted);
         if (ReadSetting(L"FileName") != L"") Die("the second start did not clear FileName");
         Settle();
-        const std::optional<double> baseline =
-            TimeToTool(Quoted(BenchExe(L"baseline_launcher.exe")) + L" " + kSecondPath, toolStarted);
-        if (!duomira || !baseline) Die("the tool did not start within 10 s");
+        const double baseline = TimeToTool("the baseline launcher",
+                                           Quoted(BenchExe(L"baseline_launcher.exe")) + L" " + kSecondPath, toolStarted);
         if (run < 0) continue;
-        secondDuomira.Add(*duomira);
-        secondBaseline.Add(*baseline);
+        secondDuomira.Add(duomira);
+        secondBaseline.Add(baseline);
     }
 
     // 3. First start -> main window visible, and 2. FileName cleared -> first instance gone.
